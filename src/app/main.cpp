@@ -1,0 +1,25 @@
+// Program start: German texts for Qt's own dialogs, then the main window.
+#include "frmMain.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // Message box titles are built from the executable's name.
+    QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).baseName());
+
+    // The whole interface is German, so Qt's own buttons ("Ja", "Nein") are too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTranslator);
+
+    frmMain window;
+    window.show();
+    return app.exec();
+}

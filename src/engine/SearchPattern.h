@@ -1,0 +1,61 @@
+// A search text prepared for repeated scans in binary (exact) or text
+// (case-insensitive) comparison.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+
+class SearchPattern
+{
+public:
+    // compare 0: exact code units; any other value: per-unit lower case.
+    SearchPattern(QStringView find, int compare);
+
+    // 0-based index of the first occurrence at or after from, or -1.
+    qsizetype IndexIn(QStringView text, qsizetype from) const;
+
+    // Lets tests run the narrower vector kernel on a machine with wider ones.
+    static void UseWideVectors(bool on);
+
+    qsizetype size() const { return m_needle.size(); }
+    bool isEmpty() const { return m_needle.isEmpty(); }
+
+    // Whether the search text matches at this place (size() units readable).
+    bool MatchesAt(const char16_t *at) const
+    {
+        const char16_t *n = reinterpret_cast<const char16_t *>(m_needle.constData());
+        const qsizetype len = m_needle.size();
+        if (m_lower) {
+            for (qsizetype j = 0; j < len; ++j)
+                if (m_lower[at[j]] != n[j])
+                    return false;
+        } else {
+            for (qsizetype j = 0; j < len; ++j)
+                if (at[j] != n[j])
+                    return false;
+        }
+        return true;
+    }
+
+    // The code units that can stand at the first and second place of a match,
+    // padded to four by repetition; not usable when there are more than four.
+    // When each place takes just a unit and the unit that differs from it
+    // only in bit 0x20 (ASCII and Latin-1 letters), `orBits` holds 0x20 for
+    // it and the test is (unit | firstOr) == firstValue (likewise second).
+    struct Candidates
+    {
+        std::array<char16_t, 4> first{}, second{};
+        char16_t firstValue = 0, secondValue = 0, firstOr = 0, secondOr = 0;
+        bool usable = false;
+        bool byOr = false;
+    };
+
+private:
+    qsizetype scalarIndexIn(const char16_t *t, qsizetype from, qsizetype last) const;
+
+    QString m_needle;                 // lower-cased in text comparison
+    const char16_t *m_lower = nullptr; // the lower-case table in text comparison
+    Candidates m_candidates;
+};

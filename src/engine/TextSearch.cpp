@@ -1,0 +1,106 @@
+// Counting and replacing a literal search text in a text, whole words or not.
+#include "TextSearch.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<bool, 128> makeDelimiters()
+{
+    std::array<bool, 128> d{};
+    const char set[] = "+*~`|#$=&%(){}[]-><'@/\\,.;:!? \r\n\"\t";
+    for (const char *p = set; *p; ++p)
+        d[static_cast<unsigned char>(*p)] = true;
+    return d;
+}
+
+constexpr std::array<bool, 128> kDelimiters = makeDelimiters();
+
+} // namespace
+
+bool TextSearch::IsWordDelimiter(char16_t c)
+{
+    return c < 128 && kDelimiters[c];
+}
+
+int TextSearch::CountOccurrences(QStringView Text, const SearchPattern &Find, int Start)
+{
+    if (Find.isEmpty())
+        return 0;
+    qsizetype pos = Start < 2 ? 0 : Start - 1;
+    int count = 0;
+    while ((pos = Find.IndexIn(Text, pos)) >= 0) {
+        ++count;
+        pos += Find.size();
+    }
+    return count;
+}
+
+int TextSearch::CountOccurrences(const QString &Text, const QString &Find, int Start, int Compare)
+{
+    return CountOccurrences(QStringView(Text), SearchPattern(Find, Compare), Start);
+}
+
+int TextSearch::ReplaceNurGanzeWorte(const QString &sText, const QString &sWord, const QString &eWord,
+                                     int cSensitive, int ersetzen, QString &ReplacedText)
+{
+    ReplacedText.clear();
+    const SearchPattern pattern(sWord, cSensitive);
+    const qsizetype wordLen = sWord.size();
+    const char16_t *t = reinterpret_cast<const char16_t *>(sText.constData());
+    const qsizetype len = sText.size();
+
+    // The neighbours are always taken from the original text, so counting and
+    // replacing agree, and text brought in by eWord is never searched again.
+    // The scan resumes right behind each occurrence (not behind the delimiter
+    // that follows it): a search text that begins with a delimiter may start
+    // there.
+    int count = 0;
+    qsizetype pos = 0, copied = 0;
+    if (wordLen == 0) {
+        ReplacedText = sText;
+        return 0;
+    }
+    if (ersetzen == 1)
+        ReplacedText.reserve(len + (eWord.size() > wordLen ? len / 8 : 0));
+    while ((pos = pattern.IndexIn(sText, pos)) >= 0) {
+        const qsizetype end = pos + wordLen;
+        const bool beforeOk = pos == 0 || IsWordDelimiter(t[pos - 1]);
+        const bool afterOk = end >= len || IsWordDelimiter(t[end]);
+        if (beforeOk && afterOk) {
+            ++count;
+            if (ersetzen == 1) {
+                ReplacedText.append(QStringView(sText).sliced(copied, pos - copied));
+                ReplacedText.append(eWord);
+                copied = end;
+            }
+        }
+        pos = end;
+    }
+    if (ersetzen == 1 && count > 0)
+        ReplacedText.append(QStringView(sText).sliced(copied));
+    else
+        ReplacedText = sText;
+    return count;
+}
+
+QString TextSearch::ReplaceAll(const QString &Text, const QString &Find, const QString &Replacement, int Compare)
+{
+    const SearchPattern pattern(Find, Compare);
+    if (pattern.isEmpty())
+        return Text;
+    qsizetype pos = pattern.IndexIn(Text, 0);
+    if (pos < 0)
+        return Text;
+    QString out;
+    out.reserve(Text.size() + (Replacement.size() > Find.size() ? Text.size() / 8 : 0));
+    qsizetype copied = 0;
+    for (; pos >= 0; pos = pattern.IndexIn(Text, pos)) {
+        out.append(QStringView(Text).sliced(copied, pos - copied));
+        out.append(Replacement);
+        pos += pattern.size();
+        copied = pos;
+    }
+    out.append(QStringView(Text).sliced(copied));
+    return out;
+}

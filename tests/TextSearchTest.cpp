@@ -1,0 +1,217 @@
+// Counting and replacing: start positions, case, whole words, and the vector
+// scan checked against a plain one.
+#include "CaseFold.h"
+#include "SearchPattern.h"
+#include "TextSearch.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+QString u(const char *utf8) { return QString::fromUtf8(utf8); }
+
+struct CountCase
+{
+    const char *text;
+    const char *find;
+    int start;
+    int compare;
+    int expected;
+};
+
+TEST(CountOccurrences, Table)
+{
+    const CountCase cases[] = {
+        {"aaaa", "aa", 1, 0, 2},
+        {"aaaa", "aa", 2, 0, 1},
+        {"aaa", "aa", 1, 0, 1},
+        {"aaaa", "aa", 0, 0, 2},   // below 2 means from the start
+        {"aaaa", "aa", -5, 0, 2},
+        {"aaaa", "aa", 4, 0, 0},
+        {"aaaa", "aa", 99, 0, 0},
+        {"Abc ABC abc", "abc", 1, 1, 3},
+        {"Abc ABC abc", "abc", 1, 0, 1},
+        {"Abc ABC abc", "ABC", 1, 1, 3},
+        {"", "a", 1, 0, 0},
+        {"abc", "", 1, 0, 0},
+        {"ab", "abc", 1, 0, 0},
+        {"ÄPFEL äpfel Äpfel", "äpfel", 1, 1, 3},
+        {"Straße STRASSE", "straße", 1, 1, 1}, // one unit never matches two
+        {"\u212A k K", "k", 1, 1, 3},           // the Kelvin sign folds to k
+        {"😀😀x😀", "😀", 1, 0, 3},
+        {"Suchwort suchwort SUCHWORT Suchworte", "Suchwort", 1, 1, 4},
+        {"a long text whose only match sits at the very end: Suchwort", "suchwort", 1, 1, 1},
+        {"Suchwort at the very start of a long text beyond a vector", "SUCHWORT", 1, 1, 1},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TextSearch::CountOccurrences(u(c.text), u(c.find), c.start, c.compare), c.expected)
+            << c.text << " / " << c.find << " start " << c.start << " mode " << c.compare;
+}
+
+// The vector scan must find exactly what a plain left-to-right scan finds, at
+// every alignment and near the end of the text.
+class SearchPatternKernels : public ::testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override { SearchPattern::UseWideVectors(GetParam()); }
+    void TearDown() override { SearchPattern::UseWideVectors(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(WideAndNarrow, SearchPatternKernels, ::testing::Bool());
+
+TEST_P(SearchPatternKernels, AgreesWithPlainScan)
+{
+    std::mt19937 rng(11);
+    const char16_t alphabet[] = {u'a', u'A', u'b', u'B', u'k', u'K', 0x212A, u'ä', u'Ä', u' ', 0xD83D, 0xDE00};
+    auto randomText = [&](int len) {
+        QString s;
+        for (int i = 0; i < len; ++i)
+            s += QChar(alphabet[rng() % std::size(alphabet)]);
+        return s;
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const QString text = randomText(static_cast<int>(rng() % 80));
+        const QString find = randomText(1 + static_cast<int>(rng() % 4));
+        const int compare = static_cast<int>(rng() % 2);
+        const SearchPattern pattern(find, compare);
+        qsizetype from = static_cast<qsizetype>(rng() % 10);
+        qsizetype expected = -1;
+        for (qsizetype i = from; i + find.size() <= text.size() && expected < 0; ++i) {
+            bool ok = true;
+            for (qsizetype j = 0; j < find.size() && ok; ++j) {
+                char16_t a = text.at(i + j).unicode(), b = find.at(j).unicode();
+                if (compare) {
+                    a = CaseFold::Lower(a);
+                    b = CaseFold::Lower(b);
+                }
+                ok = a == b;
+            }
+            if (ok)
+                expected = i;
+        }
+        ASSERT_EQ(pattern.IndexIn(text, from), expected)
+            << text.toStdString() << " / " << find.toStdString() << " mode " << compare << " from " << from;
+    }
+}
+
+TEST(CaseFold, KeepsLengthAndGroupsUnits)
+{
+    EXPECT_EQ(CaseFold::Lower(u'A'), u'a');
+    EXPECT_EQ(CaseFold::Lower(u'Ä'), u'ä');
+    EXPECT_EQ(CaseFold::Lower(u'ß'), u'ß');
+    EXPECT_EQ(CaseFold::Lower(0xD83D), 0xD83D);
+    const auto k = CaseFold::UnitsFoldingTo(u'k');
+    EXPECT_EQ(k.size(), 3u); // k, K, Kelvin sign
+}
+
+struct WordCase
+{
+    const char *text;
+    int expected;
+};
+
+TEST(ReplaceNurGanzeWorte, WholeWordsOfWort)
+{
+    const WordCase cases[] = {
+        {"Wort", 1},
+        {"Wort am Anfang", 1},
+        {"am Ende Wort", 1},
+        {"Wort,", 1},
+        {"(Wort)", 1},
+        {"\nWort\t", 1},
+        {"\"Wort\"", 1},
+        {"a+Wort*b~Wort`c|Wort#", 3},
+        {"Worte", 0},
+        {"_Wort", 0},
+        {"Wort2", 0},
+        {"Wortä", 0},
+        {"äWort", 0},
+        {"Antwort", 0},
+        {"Wort Wort,Wort", 3},
+        {"WortWort", 0},
+    };
+    for (const auto &c : cases) {
+        QString replaced;
+        EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u(c.text), u("Wort"), u("X"), 0, 0, replaced), c.expected)
+            << c.text;
+        EXPECT_EQ(replaced, u(c.text)) << "count only leaves the text as it is";
+    }
+    QString replaced;
+    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), 1, 0, replaced), 2);
+    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), 0, 0, replaced), 0);
+}
+
+struct ReplaceWordCase
+{
+    const char *text;
+    const char *find;
+    const char *repl;
+    int compare;
+    const char *expected;
+    int count;
+};
+
+TEST(ReplaceNurGanzeWorte, Replaces)
+{
+    const ReplaceWordCase cases[] = {
+        {"x x", "x", "y", 0, "y y", 2},
+        {"xa x", "x", "y", 0, "xa y", 1},
+        {"a b a", "a", "a a", 0, "a a b a a", 2},
+        {"Wort wort WORTE", "wort", "Begriff", 1, "Begriff Begriff WORTE", 2},
+        {"(a)(a)", "(a)", "[b]", 0, "[b][b]", 2}, // a search text that starts with a delimiter
+        {"x", "x", "", 0, "", 1},
+        {"nothing here", "x", "y", 0, "nothing here", 0},
+    };
+    for (const auto &c : cases) {
+        QString replaced;
+        const int n = TextSearch::ReplaceNurGanzeWorte(u(c.text), u(c.find), u(c.repl), c.compare, 1, replaced);
+        EXPECT_EQ(n, c.count) << c.text;
+        EXPECT_EQ(replaced, u(c.expected)) << c.text;
+        QString counted;
+        EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u(c.text), u(c.find), u(c.repl), c.compare, 0, counted), c.count)
+            << "counting and replacing agree: " << c.text;
+    }
+}
+
+TEST(ReplaceAll, ReplacesWhatIsCounted)
+{
+    EXPECT_EQ(TextSearch::ReplaceAll(u("aaaa"), u("aa"), u("b"), 0), u("bb"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("aaa"), u("aa"), u("b"), 0), u("ba"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("Abc ABC abc"), u("abc"), u("x"), 1), u("x x x"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("Abc ABC abc"), u("abc"), u("x"), 0), u("Abc ABC x"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("a"), u("a"), u("aa"), 0), u("aa")); // no re-scan of new text
+    EXPECT_EQ(TextSearch::ReplaceAll(u("none"), u("x"), u("y"), 0), u("none"));
+
+    // Over random texts the length change is exactly count × (repl − find):
+    // the count a run reports is the number of replacements it makes.
+    std::mt19937 rng(3);
+    const char16_t alphabet[] = {u'a', u'A', u'ä', u'Ä', u'K', 0x212A, u'-'};
+    for (int round = 0; round < 1000; ++round) {
+        QString text, find;
+        for (int i = static_cast<int>(rng() % 60); i > 0; --i)
+            text += QChar(alphabet[rng() % std::size(alphabet)]);
+        for (int i = 1 + static_cast<int>(rng() % 3); i > 0; --i)
+            find += QChar(alphabet[rng() % std::size(alphabet)]);
+        const int compare = static_cast<int>(rng() % 2);
+        const QString repl = u("<>");
+        const int count = TextSearch::CountOccurrences(text, find, 1, compare);
+        const QString out = TextSearch::ReplaceAll(text, find, repl, compare);
+        ASSERT_EQ(out.size(), text.size() + count * (repl.size() - find.size()));
+        ASSERT_EQ(TextSearch::CountOccurrences(out, repl, 1, 0), count);
+    }
+}
+
+TEST(TextSearch, ThirtyFourDelimiters)
+{
+    int n = 0;
+    for (char16_t c = 0; c < 0x3000; ++c)
+        n += TextSearch::IsWordDelimiter(c) ? 1 : 0;
+    EXPECT_EQ(n, 34);
+    EXPECT_FALSE(TextSearch::IsWordDelimiter(u'_'));
+    EXPECT_FALSE(TextSearch::IsWordDelimiter(u'ä'));
+    EXPECT_TRUE(TextSearch::IsWordDelimiter(u'\t'));
+}
+
+} // namespace

@@ -1,0 +1,366 @@
+// Reading and writing text files in the five encodings, byte for byte.
+#include "RaisedError.h"
+#include "Utf8.h"
+#include "cFileResder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sys/stat.h>
+
+namespace {
+
+class CodecFiles : public ::testing::Test
+{
+protected:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QString write(const QString &name, const QByteArray &bytes) const
+    {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path(name);
+    }
+
+    static QByteArray bytesOf(const QString &file)
+    {
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
+        return f.readAll();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+QString u(const char *utf8) { return QString::fromUtf8(utf8); }
+
+QString withLineEnds(QString text, const char *eol)
+{
+    return text.replace(QLatin1Char('\n'), QLatin1String(eol));
+}
+
+// Every text through every encoding and line-end style: the file reads as the
+// encoding it was written in (7-bit text without a mark reads as UTF-8), the
+// text comes back, and writing it back gives the same bytes.
+TEST_F(CodecFiles, EveryEncodingAndLineEndRoundTripsByteForByte)
+{
+    const QString texts[] = {
+        u("Suchwort"),
+        u("erste Zeile\nzweite Zeile\n"),
+        u("Straße Größe Übung Äpfel Öl\nÄÖÜ äöü ß\n"),
+        u("Euro € und Emoji 😀\nKelvin K\n"),
+        u("\n\n"),
+    };
+    const char *eols[] = {"\r\n", "\n", "\r"};
+    int n = 0;
+    for (const QString &base : texts) {
+        for (const char *eol : eols) {
+            const QString text = withLineEnds(base, eol);
+            for (int enc = 0; enc <= 4; ++enc) {
+                if (!cFileResder::CanEncodeLosslessly(text, enc))
+                    continue;
+                const QByteArray bytes = cFileResder::EncodeText(text, enc);
+                const QString file = write(QStringLiteral("f%1").arg(n++), bytes);
+                bool sevenBit = true;
+                for (QChar c : text)
+                    sevenBit = sevenBit && c.unicode() < 128;
+                const int expected = (enc == cFileResder::EncAnsi && sevenBit) ? cFileResder::EncUtf8 : enc;
+
+                cFileResder codec;
+                const QString read = codec.FileRead(file);
+                EXPECT_EQ(read, text) << enc;
+                EXPECT_EQ(codec.Encoding, expected) << enc << " " << text.toStdString();
+                ASSERT_TRUE(codec.FileWrite(file, read, codec.Encoding));
+                EXPECT_EQ(bytesOf(file), bytes) << enc << " " << text.toStdString();
+            }
+        }
+    }
+}
+
+struct MarkCase
+{
+    const char *name;
+    QByteArray bytes;
+    int encoding;
+    QString text;
+};
+
+TEST_F(CodecFiles, MarksAndEdgeSizes)
+{
+    const MarkCase cases[] = {
+        {"empty file", QByteArray(), 0, QString()},
+        {"only UTF-8 mark", QByteArray("\xEF\xBB\xBF"), 1, QString()},
+        {"only UTF-16LE mark", QByteArray("\xFF\xFE"), 3, QString()},
+        {"only UTF-16BE mark", QByteArray("\xFE\xFF"), 4, QString()},
+        {"FF FE 00 00 is UTF-16LE", QByteArray("\xFF\xFE\x00\x00", 4), 3, QString(QChar(0))},
+        {"odd UTF-16LE drops last byte", QByteArray("\xFF\xFE" "A\x00" "B", 5), 3, u("A")},
+        {"odd UTF-16BE drops last byte", QByteArray("\xFE\xFF\x00" "A\x00", 5), 4, u("A")},
+        {"UTF-16BE umlaut", QByteArray("\xFE\xFF\x00\xE4", 4), 4, u("ä")},
+        {"half a mark is ANSI", QByteArray("\xEF\xBB"), 0, u("\xC3\xAF\xC2\xBB")},
+        {"one high byte is ANSI", QByteArray("\xE4"), 0, u("ä")},
+        {"7-bit is UTF-8", QByteArray("abc"), 2, u("abc")},
+        {"NUL bytes are text", QByteArray("a\0b", 3), 2, QString::fromUtf16(u"a\0b", 3)},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        const QString file = write(QStringLiteral("m%1").arg(n++), c.bytes);
+        cFileResder codec;
+        codec.Encoding = 99;
+        EXPECT_EQ(codec.FileRead(file), c.text) << c.name;
+        EXPECT_EQ(codec.Encoding, c.encoding) << c.name;
+    }
+}
+
+// Bytes that are not well-formed UTF-8 must read as 8-bit text: that keeps
+// every byte when the file is written back.
+TEST_F(CodecFiles, MalformedUtf8FallsBackToAnsiAndKeepsEveryByte)
+{
+    const QByteArray cases[] = {
+        QByteArray("\xC0\xAF"),                       // overlong '/'
+        QByteArray("\xE0\x80\xAF"),                   // overlong, three bytes
+        QByteArray("\xF0\x80\x80\xAF"),               // overlong, four bytes
+        QByteArray("\xED\xA0\x80"),                   // surrogate half
+        QByteArray("\xF4\x90\x80\x80"),               // above U+10FFFF
+        QByteArray("ok \xF0\x9F\x98"),                // truncated emoji at the end
+        QByteArray("\xF0\x9F\x98 ok"),                // truncated emoji inside
+        QByteArray("stray \x80 byte"),                // continuation without a lead
+        QByteArray("\xFE\xFE"),                       // bytes that never occur
+        QByteArray("Gr\xF6\xDF" "e"),                 // Latin-1 umlauts
+        QByteArray(40, 'a') + "\xE4" + QByteArray(40, 'b'), // high byte after a vector block
+        QByteArray("\xC3\xA4\xC3"),                   // valid, then truncated
+    };
+    int n = 0;
+    for (const QByteArray &bytes : cases) {
+        EXPECT_FALSE(cFileResder::IsUTF8Ex(bytes)) << n;
+        const QString file = write(QStringLiteral("bad%1").arg(n++), bytes);
+        cFileResder codec;
+        const QString text = codec.FileRead(file);
+        EXPECT_EQ(codec.Encoding, cFileResder::EncAnsi) << n;
+        EXPECT_EQ(text, QString::fromLatin1(bytes)) << n;
+        ASSERT_TRUE(codec.FileWrite(file, text, codec.Encoding));
+        EXPECT_EQ(bytesOf(file), bytes) << n;
+    }
+}
+
+TEST_F(CodecFiles, UmlautMatchesLatin1ByteButEuroDoesNot)
+{
+    const QString file = write(QStringLiteral("latin1"), QByteArray("K\xE4se \x80"));
+    cFileResder codec;
+    const QString text = codec.FileRead(file);
+    EXPECT_EQ(codec.Encoding, 0);
+    EXPECT_TRUE(text.contains(u("ä")));
+    EXPECT_FALSE(text.contains(u("€")));
+    EXPECT_TRUE(text.contains(QChar(0x80)));
+    // The 8-bit form keeps only the low byte: this is why a write that would
+    // need it is refused by the callers.
+    EXPECT_EQ(cFileResder::FromUnicode(u("€")), QByteArray("\xAC"));
+    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(u("a€"), 0));
+    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(u("aä"), 0));
+}
+
+TEST_F(CodecFiles, ReadingNeverCreatesOrBlocks)
+{
+    cFileResder codec;
+    codec.Encoding = 3;
+    const QString missing = path(QStringLiteral("missing.txt"));
+    EXPECT_EQ(codec.FileRead(missing), QString());
+    EXPECT_EQ(codec.Encoding, 0);
+    EXPECT_FALSE(QFile::exists(missing));
+
+    codec.Encoding = 3;
+    EXPECT_EQ(codec.FileRead(m_dir.path()), QString()); // a folder
+    EXPECT_EQ(codec.Encoding, 0);
+
+    // A FIFO without a writer would block a plain open and read.
+    const QString fifo = path(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(codec.FileRead(fifo), QString());
+
+    EXPECT_EQ(codec.FileRead(QString()), QString());
+}
+
+TEST_F(CodecFiles, RawBytesAreHandedBack)
+{
+    const QByteArray bytes("\xFF\xFE" "a\x00", 4);
+    const QString file = write(QStringLiteral("raw"), bytes);
+    cFileResder codec;
+    QByteArray raw;
+    EXPECT_EQ(codec.FileRead(file, false, &raw), u("a"));
+    EXPECT_EQ(raw, bytes);
+}
+
+TEST_F(CodecFiles, KillAndUnknownEncoding)
+{
+    const QString file = write(QStringLiteral("k"), "x");
+    cFileResder codec;
+    ASSERT_TRUE(codec.FileWrite(file, u("abc"), 7));
+    EXPECT_EQ(bytesOf(file), QByteArray());
+    EXPECT_TRUE(cFileResder::Kill(file));
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_FALSE(cFileResder::Kill(file));
+}
+
+TEST(EnsureWinLFs, AddsCrOnlyWhenNoCrLfPairExists)
+{
+    struct Case
+    {
+        const char *in;
+        const char *out;
+    } cases[] = {
+        {"a\nb\n", "a\r\nb\r\n"},
+        {"a\rb\r", "a\r\nb\r\n"},
+        {"a\r\nb\nc", "a\r\nb\nc"}, // one pair: left as it is
+        {"a\nb\rc", "a\r\nb\rc"},   // LF wins over lone CR
+        {"abc", "abc"},
+    };
+    QTemporaryDir dir;
+    for (const auto &c : cases) {
+        const QString file = dir.filePath(QStringLiteral("lf"));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.in);
+        f.close();
+        cFileResder codec;
+        EXPECT_EQ(codec.FileRead(file, true), u(c.out)) << c.in;
+        EXPECT_EQ(codec.FileRead(file, false), u(c.in)) << c.in;
+    }
+}
+
+TEST(Utf8Conversions, EachMaximalIllFormedSubpartBecomesOneReplacement)
+{
+    struct Case
+    {
+        QByteArray in;
+        const char16_t *out;
+    } cases[] = {
+        {QByteArray("\xF0\x9F\x98" "A"), u"\xFFFD" "A"},
+        {QByteArray("\xE0\x80"), u"\xFFFD\xFFFD"},
+        {QByteArray("\xC0\xAF"), u"\xFFFD\xFFFD"},
+        {QByteArray("\xED\xA0\x80"), u"\xFFFD\xFFFD\xFFFD"},
+        {QByteArray("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD"},
+        {QByteArray("\x61\xF1\x80\x80\xE1\x80\xC2\x62"), u"a\xFFFD\xFFFD\xFFFD" "b"},
+        {QByteArray("\xF0\x9F\x98\x80"), u"\U0001F600"},
+    };
+    for (const auto &c : cases) {
+        int start = 0;
+        EXPECT_EQ(cFileResder::FromUTF8(c.in, start), QString::fromUtf16(c.out)) << c.in.toHex().constData();
+    }
+    int start = 3;
+    EXPECT_EQ(cFileResder::FromUTF8(QByteArray("\xEF\xBB\xBFok"), start), u("ok"));
+}
+
+TEST(Utf8Conversions, EmptyInputRaisesWithSourceAndDescription)
+{
+    try {
+        int start = 0;
+        cFileResder::FromUTF8(QByteArray(), start);
+        FAIL();
+    } catch (const RaisedError &e) {
+        EXPECT_EQ(e.Source, u("FromUTF8"));
+        EXPECT_EQ(e.Description, u("MultiByteToWideChar"));
+    }
+    try {
+        cFileResder::ToUTF8(QString());
+        FAIL();
+    } catch (const RaisedError &e) {
+        EXPECT_EQ(e.Source, u("ToUTF8"));
+        EXPECT_EQ(e.Description, u("WideCharToMultiByte"));
+    }
+}
+
+// Random well-formed text against Qt's decoder, and random bytes through the
+// strict and the lenient decoder: they must agree on what is well-formed.
+class Utf8Kernels : public ::testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override { Utf8::UseWideVectors(GetParam()); }
+    void TearDown() override { Utf8::UseWideVectors(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(WideAndNarrow, Utf8Kernels, ::testing::Bool());
+
+TEST_P(Utf8Kernels, AgreesWithQtOnRandomText)
+{
+    std::mt19937 rng(7);
+    const char32_t pool[] = {'a', 'Z', ' ', '\n', 0xE4, 0xDF, 0x20AC, 0x7FF, 0x800, 0xFFFD, 0xFFFF, 0x10000, 0x1F600, 0x10FFFF};
+    for (int round = 0; round < 300; ++round) {
+        QString text;
+        const int len = static_cast<int>(rng() % 120);
+        for (int i = 0; i < len; ++i) {
+            const char32_t c = pool[rng() % std::size(pool)];
+            text += QString::fromUcs4(&c, 1);
+        }
+        const QByteArray bytes = Utf8::Encode(text);
+        EXPECT_EQ(bytes, text.toUtf8());
+        EXPECT_TRUE(Utf8::IsWellFormed(bytes.constData(), bytes.size()));
+        EXPECT_EQ(Utf8::DecodeLenient(bytes.constData(), bytes.size()), text);
+    }
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes;
+        const int len = static_cast<int>(rng() % 80);
+        for (int i = 0; i < len; ++i) {
+            const unsigned r = rng() % 8;
+            bytes += static_cast<char>(r == 0 ? rng() % 256 : r < 4 ? 0x80 | (rng() % 64) : 'a' + r);
+        }
+        const bool wellFormed = Utf8::IsWellFormed(bytes.constData(), bytes.size());
+        QString strict;
+        EXPECT_EQ(Utf8::DecodeStrict(bytes.constData(), bytes.size(), strict), wellFormed);
+        const QString lenient = Utf8::DecodeLenient(bytes.constData(), bytes.size());
+        if (wellFormed) {
+            EXPECT_EQ(strict, lenient);
+            EXPECT_EQ(Utf8::Encode(lenient), bytes);
+        } else {
+            EXPECT_TRUE(lenient.contains(QChar(0xFFFD)));
+        }
+    }
+}
+
+TEST(Utf8Conversions, UnpairedSurrogateIsNotLossless)
+{
+    const QString lone = QString(QChar(0xD800)) + u("a");
+    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(lone, 2));
+    EXPECT_EQ(Utf8::Encode(lone), QByteArray("\xEF\xBF\xBD" "a"));
+    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(lone, 3));
+}
+
+TEST(IsUTF8, BytePatternRules)
+{
+    struct Case
+    {
+        QByteArray bytes;
+        int max;
+        bool expected;
+    } cases[] = {
+        {QByteArray("abc"), 3, false},               // no multi-byte character
+        {QByteArray("a\xC3\xA4"), 3, true},
+        {QByteArray("\x80"), 1, false},              // continuation where a character starts
+        {QByteArray("\xC3"), 1, false},              // sequence reaches the maximum: stop
+        {QByteArray("\xC3\xA4\xC3"), 3, true},       // stops at the last, one counted
+        {QByteArray("\xC3\x41"), 2, false},          // bad continuation byte
+        {QByteArray("\xFE\xFF\xC3\xA4"), 4, true},   // 254 and 255 passed over
+        {QByteArray("\xC3\xA4"), -1, false},
+        {QByteArray("\xC3\xA4"), 99, true},          // maximum lowered to the length
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(cFileResder::IsUTF8(c.bytes, c.max), c.expected) << c.bytes.toHex().constData() << " " << c.max;
+}
+
+TEST(EncodingNames, LongAndShortLabels)
+{
+    const char *verbose[] = {"ANSI", "UTF8 (BOM EF BB BF)", "UTF8NoBOM", "UTF16LE (BOM FF FE)", "UTF16BE (BOM FE FF)"};
+    const char *shortLabels[] = {"ANSI", "UTF-8B", "UTF-8", "UTF16L", "UTF16B"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(cFileResder::EncodingVerbose(i), u(verbose[i]));
+        EXPECT_EQ(cFileResder::EncodingLabel(i), u(shortLabels[i]));
+    }
+    EXPECT_TRUE(cFileResder::EncodingVerbose(5).isEmpty());
+    EXPECT_TRUE(cFileResder::EncodingVerbose(-1).isEmpty());
+    EXPECT_EQ(cFileResder::GetShortPath(u("/a/b c.txt")), u("/a/b c.txt"));
+}
+
+} // namespace
