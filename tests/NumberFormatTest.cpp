@@ -1,6 +1,8 @@
 // The number forms shown to the user, with German and English separators.
 #include "NumberFormat.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 namespace {

@@ -4,6 +4,8 @@
 #include "SearchPattern.h"
 #include "TextSearch.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 #include <random>

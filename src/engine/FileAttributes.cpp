@@ -1,0 +1,62 @@
+// File attributes as the runs know them, mapped onto permission bits.
+#include "FileAttributes.h"
+
+#include "FileNames.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+bool statOf(const QString &path, struct stat &st)
+{
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+} // namespace
+
+int FileAttributes::GetAttributesLong(const QString &Path)
+{
+    struct stat st;
+    if (!statOf(Path, st))
+        return -1;
+    int bits = 0;
+    if (!(st.st_mode & S_IWUSR))
+        bits |= ReadOnly;
+    if (FileNames::FileNameOf(Path).startsWith(QLatin1Char('.')))
+        bits |= Hidden;
+    if (S_ISDIR(st.st_mode))
+        bits |= Directory;
+    return bits ? bits : Normal;
+}
+
+bool FileAttributes::SetAttributesLong(const QString &Path, int Attributes)
+{
+    struct stat st;
+    if (!statOf(Path, st))
+        return false;
+    mode_t mode = st.st_mode & 07777;
+    if (Attributes & ReadOnly)
+        mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    return ::chmod(QFile::encodeName(Path).constData(), mode) == 0;
+}
+
+int FileAttributes::Mode(const QString &Path)
+{
+    struct stat st;
+    return statOf(Path, st) ? static_cast<int>(st.st_mode & 07777) : -1;
+}
+
+bool FileAttributes::SetMode(const QString &Path, int mode)
+{
+    return mode >= 0 && ::chmod(QFile::encodeName(Path).constData(), static_cast<mode_t>(mode)) == 0;
+}
+
+qint64 FileAttributes::Length(const QString &Path)
+{
+    struct stat st;
+    return statOf(Path, st) ? static_cast<qint64>(st.st_size) : -1;
+}

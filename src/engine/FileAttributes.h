@@ -1,0 +1,31 @@
+// File attributes as the runs know them, mapped onto permission bits: a file
+// is read-only when its owner may not write it, hidden when its name starts
+// with a dot.
+#pragma once
+
+#include <QString>
+
+class FileAttributes
+{
+public:
+    enum : int {
+        ReadOnly = 1,
+        Hidden = 2,
+        Directory = 16,
+        Normal = 128,
+    };
+
+    // The attribute bits, or -1 when the file cannot be queried.
+    static int GetAttributesLong(const QString &Path);
+    // Normal adds the owner's write permission, ReadOnly removes every write
+    // permission; Hidden cannot be set (it is part of the name).
+    static bool SetAttributesLong(const QString &Path, int Attributes);
+
+    // The permission bits of a file (-1 when it cannot be queried), and
+    // setting them back exactly.
+    static int Mode(const QString &Path);
+    static bool SetMode(const QString &Path, int mode);
+
+    // Size in bytes; -1 when the file cannot be queried.
+    static qint64 Length(const QString &Path);
+};

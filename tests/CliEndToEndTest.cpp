@@ -1,0 +1,148 @@
+// velmora-cli on a generated tree of every encoding, against an independent
+// model of the same run (tests/corpus_reference.py).
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+QString u(const char *s) { return QString::fromUtf8(s); }
+
+const QString Filter = u("*.txt;*.htm;*.html;*.php");
+
+struct Result
+{
+    int exitCode;
+    QString out, err;
+};
+
+Result run(const QString &program, const QStringList &args, const QString &lang = u("de_DE.UTF-8"))
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u("LC_ALL"), lang);
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    EXPECT_TRUE(p.waitForFinished(120000)) << program.toStdString();
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+std::map<QString, int> parseCounts(const QString &out, int pathColumn)
+{
+    std::map<QString, int> counts;
+    for (const QString &line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const QStringList cols = line.split(QLatin1Char('\t'));
+        if (cols.size() > pathColumn)
+            counts[cols.at(pathColumn)] = cols.at(0).toInt();
+    }
+    return counts;
+}
+
+std::map<QString, QByteArray> snapshot(const QString &root)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        files[path.mid(root.size())] = f.readAll();
+    }
+    return files;
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(u(VELMORA_CORPUS_SCRIPT)))
+            GTEST_SKIP() << "corpus script not found: " << VELMORA_CORPUS_SCRIPT;
+        corpus = m_dir.filePath(u("korpus"));
+        const Result r = run(u("python3"), {u(VELMORA_CORPUS_SCRIPT), corpus, u("--mb"), u("2")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    }
+
+    Result reference(const QStringList &args) { return run(u("python3"), QStringList{u(VELMORA_REFERENCE)} + args); }
+
+    QTemporaryDir m_dir;
+    QString corpus;
+    const QString cli = u(VELMORA_CLI);
+};
+
+TEST_F(Cli, SearchAgreesWithTheReferenceFileByFile)
+{
+    const Result r = run(cli, {u("--folder"), corpus, u("--filter"), Filter, u("--subfolders"), u("--find"),
+                               u("Suchwort")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const Result ref = reference({u("count"), corpus, Filter, u("Suchwort")});
+    ASSERT_EQ(ref.exitCode, 0) << ref.err.toStdString();
+
+    const auto ours = parseCounts(r.out, 2);
+    const auto theirs = parseCounts(ref.out, 1);
+    ASSERT_GT(theirs.size(), 20u);
+    EXPECT_EQ(ours, theirs);
+    long total = 0;
+    for (const auto &[path, n] : theirs)
+        total += n;
+    const QString last = r.out.trimmed().split(QLatin1Char('\n')).last();
+    EXPECT_TRUE(last.startsWith(u("Textsuche abgeschlossen! In %1 Dateien von ").arg(theirs.size())))
+        << last.toStdString();
+    EXPECT_TRUE(last.contains(u("Gesamtzahl der Funde: %1   Suchzeit: ").arg(QLocale(QLocale::German).toString(
+        static_cast<qlonglong>(total)))))
+        << last.toStdString();
+    EXPECT_TRUE(last.endsWith(u(" Sek.")));
+    // Every line names its encoding.
+    for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(0, static_cast<int>(ours.size())))
+        EXPECT_TRUE(QStringList({u("ANSI"), u("UTF-8"), u("UTF-8B"), u("UTF16L"), u("UTF16B")})
+                        .contains(line.split(QLatin1Char('\t')).value(1)))
+            << line.toStdString();
+}
+
+TEST_F(Cli, ReplaceWritesWhatTheReferenceWrites)
+{
+    const QString expected = m_dir.filePath(u("erwartet"));
+    ASSERT_EQ(run(u("cp"), {u("-a"), corpus, expected}).exitCode, 0);
+    const auto before = snapshot(corpus);
+
+    // Without --yes the confirmation is answered No and nothing changes.
+    Result r = run(cli, {u("--folder"), corpus, u("--filter"), Filter, u("--subfolders"), u("--find"), u("Suchwort"),
+                         u("--replace"), u("Fundstück")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(u("Sind Sie sich wirklich sicher?")));
+    EXPECT_EQ(snapshot(corpus), before);
+
+    r = run(cli, {u("--folder"), corpus, u("--filter"), Filter, u("--subfolders"), u("--find"), u("Suchwort"),
+                  u("--replace"), u("Fundstück"), u("--yes")});
+    ASSERT_EQ(reference({u("replace"), expected, Filter, u("Suchwort"), u("Fundstück")}).exitCode, 0);
+    // "ü" fits every encoding, so every file with finds is written.
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(u("Ersetzen abgeschlossen! In ")));
+    EXPECT_EQ(snapshot(corpus), snapshot(expected));
+}
+
+TEST_F(Cli, UsageAndInputErrors)
+{
+    EXPECT_EQ(run(cli, {u("--bogus")}).exitCode, 2);
+    EXPECT_EQ(run(cli, {u("--folder"), corpus}).exitCode, 2); // no search text
+    const Result help = run(cli, {u("--help")});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith(u("Aufruf: velmora-cli")));
+    const Result refused = run(cli, {u("--folder"), corpus, u("--filter"), u("*.txt;*.exe"), u("--find"), u("x")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.startsWith(u("Der Dateifilter enthält nicht erlaubte Dateiendungen!")));
+    const Result english = run(cli, {u("--folder"), corpus, u("--subfolders"), u("--find"), u("Suchwort")},
+                               u("en_US.UTF-8"));
+    EXPECT_TRUE(english.out.contains(u("Gesamtzahl der Funde: ")));
+    EXPECT_FALSE(english.out.contains(u(",00 Sek.")));
+}
+
+} // namespace

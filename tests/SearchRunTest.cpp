@@ -1,0 +1,475 @@
+// Whole runs through an in-memory host: the checks and their messages, both
+// passes over trees in every encoding, read-only, hidden and linked files,
+// the stop button, the summaries and the progress bar.
+#include "FileAttributes.h"
+#include "ListModel.h"
+#include "ProgressBar.h"
+#include "SearchRun.h"
+#include "cFileResder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "QtPrinters.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString u(const char *s) { return QString::fromUtf8(s); }
+
+struct Shown
+{
+    QString text;
+    RunHost::Buttons buttons;
+    RunHost::Icon icon;
+    QString title;
+};
+
+class FakeHost : public RunHost
+{
+public:
+    FakeHost() : list(QLocale(QLocale::German, QLocale::Germany)) { SearchRun::AddResultColumns(list); }
+
+    RunOptions Options() const override { return options; }
+    Answer MessageBox(const QString &text, Buttons b, Icon i, const QString &title) override
+    {
+        shown.push_back({text, b, i, title});
+        if (b == Buttons::Ok)
+            return Answer::Ok;
+        if (answers.empty())
+            return Answer::No;
+        const Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    ListModel &ResultList() override { return list; }
+    QString ApplicationTitle() const override { return u("velmora"); }
+    QLocale Locale() const override { return QLocale(QLocale::German, QLocale::Germany); }
+    void ProcessEvents() override
+    {
+        ++events;
+        if (onEvents)
+            onEvents(events);
+    }
+    void SetInfo(const QString &t) override { info = t; }
+    void DrawProgress(const ProgressBar::Request &r) override { progress.push_back(r); }
+    void SetListToolTip(const QString &t) override { toolTip = t; }
+    void SetNsChecked(bool on) override { nsChecked = on; }
+    void SetListCheckboxes(bool on) override { checkboxes = on; }
+
+    RunOptions options;
+    ListModel list;
+    std::deque<Answer> answers;
+    std::vector<Shown> shown;
+    std::vector<ProgressBar::Request> progress;
+    std::function<void(int)> onEvents;
+    int events = 0;
+    QString info, toolTip;
+    bool nsChecked = true, checkboxes = false;
+};
+
+class Run : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        host.options.txtStartFolder = m_dir.path();
+        host.options.txtPattern = u("*.txt;*.php");
+        host.options.txtFindW = u("Wort");
+        host.options.txtReplaceW = u("Begriff");
+        run.BackupFolder = m_dir.path() + u("/");
+    }
+
+    QString file(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return path;
+    }
+    QString file(const QString &name, const QString &text, int encoding)
+    {
+        return file(name, cFileResder::EncodeText(text, encoding));
+    }
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The rows that name a file: count, name, encoding.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int r = 0; r < host.list.ItemCount(); ++r)
+            if (!host.list.ItemText(r, 2).isEmpty())
+                out << host.list.ItemText(r, 0) + u("|") + host.list.ItemText(r, 2) + u("|") +
+                           host.list.ItemText(r, 6);
+        return out;
+    }
+
+    QTemporaryDir m_dir;
+    FakeHost host;
+    SearchRun run{host};
+};
+
+struct RefusalCase
+{
+    const char *name;
+    int mode;
+    const char *filter;
+    const char *find;
+    const char *replace;
+    std::vector<RunHost::Answer> answers;
+    SearchRun::Outcome outcome;
+    const char *title;
+    const char *textStart;
+};
+
+TEST_F(Run, InputChecksRefuseWithTheirMessages)
+{
+    using A = RunHost::Answer;
+    using O = SearchRun::Outcome;
+    const RefusalCase cases[] = {
+        {"exe in lower case", 0, "*.txt;*.exe", "Wort", "", {}, O::Refused, "velmora",
+         "Der Dateifilter enthält nicht erlaubte Dateiendungen!\r\n\r\nText kann mit diesem Programm nur in "
+         "ASCII-Textdateien gesucht oder ersetzt werden.\r\nFür Binärdateien (z.B. exe, dll, pdf, jpg, jpeg, png, "
+         "gif, bmp, avi, mov, mp4, mp3, zip, rar oder andere) muss die entsprechende Anwendung oder ein HEX-Editor "
+         "verwendet werden.\r\n\r\nEntfernen sie die nicht erlaubten Dateiendungen aus dem Dateifilter."},
+        {"rar", 0, "*.rar", "Wort", "", {}, O::Refused, "velmora", "Der Dateifilter enthält"},
+        {"empty search text", 0, "*.txt", "", "", {}, O::Refused, "velmora",
+         "Bitte den zu suchenden Text in das linke Textfeld eingeben."},
+        {"empty filter", 0, "", "Wort", "", {}, O::Refused, "velmora", "Bitte einen Dateifilter wählen.."},
+        {"empty replacement, No", 1, "*.txt", "Wort", "", {A::No}, O::Declined, "velmora: Kontrollabfrage...",
+         "Das Eingabefeld \"Ersetzen mit\" ist leer.\r\nSoll der Suchtext wirklich durch eine leere Zeichenkette "
+         "(also durch nichts) ersetzt werden?"},
+        {"same texts", 1, "*.txt", "Wort", "Wort", {}, O::Refused, "velmora: Hinweis...",
+         "Die Eingabefelder \"Suchtext\" und \"Ersetzen mit\" enthalten den gleichen Text.\r\nÜberprüfen Sie Ihre "
+         "Eingaben in diesen Textfeldern."},
+        {"confirmation, No", 1, "*.txt", "Wort", "X", {A::No}, O::Declined, "velmora: Kontrollabfrage...",
+         "Kleine Pause um nochmal nachzudenken :-)\r\n"},
+    };
+    const QString f = file(u("a.txt"), QByteArray("Wort"));
+    for (const auto &c : cases) {
+        host.shown.clear();
+        host.options.txtPattern = u(c.filter);
+        host.options.txtFindW = u(c.find);
+        host.options.txtReplaceW = u(c.replace);
+        host.answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(run.cmdStart_Click(c.mode), c.outcome) << c.name;
+        ASSERT_FALSE(host.shown.empty()) << c.name;
+        EXPECT_EQ(host.shown.back().title, u(c.title)) << c.name;
+        EXPECT_TRUE(host.shown.back().text.startsWith(u(c.textStart))) << c.name;
+        EXPECT_EQ(bytesOf(f), QByteArray("Wort")) << c.name;
+        EXPECT_EQ(run.AbortFlag, 0);
+    }
+    // The same filter in upper case passes the substring check.
+    host.shown.clear();
+    host.options.txtPattern = u("*.txt;*.EXE");
+    host.options.txtFindW = u("Wort");
+    EXPECT_EQ(run.cmdStart_Click(0), SearchRun::Outcome::Finished);
+    EXPECT_TRUE(host.shown.empty());
+}
+
+TEST_F(Run, ConfirmationListsTheOptions)
+{
+    RunOptions o;
+    o.txtPattern = u("*.txt");
+    o.txtStartFolder = u("/daten/");
+    o.chkUnterordner = 1;
+    const QString base = u("Kleine Pause um nochmal nachzudenken :-)\r\n"
+                           "Möchten Sie den Suchtext jetzt ersetzen? Überprüfen Sie zur Sicherheit nochmal: \r\n"
+                           " - Den ausgewählten Startordner,\r\n"
+                           " - Unterordner (ja/nein): Wahr\r\n");
+    const QString rest = u(" - Ein Backup erstellen (ja/nein): Falsch\r\n"
+                           " - Die ausgewählten Dateiendungen (Dateifilter):\r\n"
+                           "   *.txt\r\n\r\n"
+                           "Ausgewählt als Startordner ist: \r\n/daten/\r\n\r\n"
+                           "Ausgewählt als BackUP-Ordner ist : \r\n/backup/\r\n\r\n"
+                           "Sind Sie sich wirklich sicher?");
+    EXPECT_EQ(SearchRun::ConfirmationText(o, u("/backup/")), base + rest);
+    o.chkNS = 1;
+    EXPECT_EQ(SearchRun::ConfirmationText(o, u("/backup/")),
+              base + u(" - Ersetzen nur in selektierten Dateien (ja/nein): Wahr\r\n") + rest);
+}
+
+TEST_F(Run, StarDotStarIsRefusedByThePass)
+{
+    host.options.txtPattern = u("*.*;");
+    EXPECT_EQ(run.cmdStart_Click(0), SearchRun::Outcome::Finished);
+    ASSERT_EQ(host.shown.size(), 1u);
+    EXPECT_EQ(host.shown[0].icon, RunHost::Icon::Exclamation);
+    EXPECT_TRUE(host.shown[0].text.startsWith(u("Mit dem Dateifilter *.* kann hier nicht gesucht werden")));
+    EXPECT_TRUE(host.shown[0].text.contains(u("zuständige  Anwendung")));
+    EXPECT_TRUE(host.info.startsWith(u("Textsuche abgeschlossen! In 0 Dateien von 0 durchsuchten Dateien")));
+}
+
+TEST_F(Run, SearchOverEveryEncoding)
+{
+    const QString text = u("Ein Wort, noch ein wort und WORT.\r\nWorte zählen nicht als Wort? Doch.\r\n");
+    file(u("ansi.txt"), text, 0);
+    file(u("utf8bom.txt"), text, 1);
+    file(u("utf8.txt"), text + u("äöü"), 2);
+    file(u("le.php"), text, 3);
+    file(u("be.txt"), text, 4);
+    file(u("none.txt"), QByteArray("nichts hier"));
+    file(u("empty.txt"), QByteArray());
+    file(u("skip.css"), text, 2);
+    file(u("sub/deep.txt"), text, 2);
+
+    EXPECT_EQ(run.cmdStart_Click(0), SearchRun::Outcome::Finished);
+    // "Worte" holds "Wort" too: five finds in text comparison.
+    EXPECT_EQ(rows(), QStringList({u("     5|ansi.txt|ANSI"), u("     5|be.txt|UTF16B"), u("     5|le.php|UTF16L"),
+                                   u("     5|utf8.txt|UTF-8"), u("     5|utf8bom.txt|UTF-8B")}));
+    EXPECT_EQ(host.list.ItemText(0, 4), m_dir.path() + u("/"));
+    EXPECT_EQ(host.list.ColumnCaption(0), u("Funde"));
+    EXPECT_TRUE(host.info.startsWith(u("Textsuche abgeschlossen! In 5 Dateien von 7 durchsuchten Dateien wurde der "
+                                       "Suchtext gefunden. Gesamtzahl der Funde: 25   Suchzeit: ")));
+    EXPECT_TRUE(host.info.endsWith(u(" Sek.")));
+    EXPECT_EQ(host.toolTip, u("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
+    EXPECT_TRUE(host.checkboxes);
+    EXPECT_FALSE(host.nsChecked);
+    // The subfolder marker raises the total but is never searched.
+    EXPECT_EQ(run.FileTotal, 8);
+
+    host.options.chkCaseSensitive = 1;
+    host.options.chkNurGanzeWorte = 1;
+    host.options.chkUnterordner = 1;
+    run.cmdStart_Click(0);
+    EXPECT_EQ(rows().size(), 6);
+    EXPECT_EQ(rows().first(), u("     2|ansi.txt|ANSI"));
+    EXPECT_EQ(run.TotalFinds, 12);
+}
+
+TEST_F(Run, NoFindsLeavesTwelveEmptyRowsAndNoToolTip)
+{
+    file(u("a.txt"), QByteArray("nichts"));
+    run.cmdStart_Click(0);
+    EXPECT_EQ(host.list.ItemCount(), 12);
+    EXPECT_TRUE(host.toolTip.isEmpty());
+}
+
+TEST_F(Run, CountsAreGroupedAndAligned)
+{
+    QByteArray many;
+    for (int i = 0; i < 1234; ++i)
+        many += "Wort ";
+    file(u("many.txt"), many);
+    run.cmdStart_Click(0);
+    EXPECT_EQ(rows(), QStringList({u(" 1.234|many.txt|UTF-8")}));
+    EXPECT_TRUE(host.info.contains(u("Gesamtzahl der Funde: 1.234 ")));
+}
+
+TEST_F(Run, ReplaceKeepsEveryEncodingAndEveryOtherByte)
+{
+    const QString before = u("Wort am Anfang,\nmitten ein wort\r\nund WORT am Ende\rGröße Wort");
+    const QString after = u("Begriff am Anfang,\nmitten ein Begriff\r\nund Begriff am Ende\rGröße Begriff");
+    QStringList paths;
+    for (int enc = 0; enc <= 4; ++enc)
+        paths << file(QStringLiteral("f%1.txt").arg(enc), before, enc);
+    const QString untouched = file(u("ohne.txt"), QByteArray("kein Treffer\r\n"));
+    host.answers = {RunHost::Answer::Yes};
+    EXPECT_EQ(run.cmdStart_Click(1), SearchRun::Outcome::Finished);
+    for (int enc = 0; enc <= 4; ++enc)
+        EXPECT_EQ(bytesOf(paths[enc]), cFileResder::EncodeText(after, enc)) << enc;
+    EXPECT_EQ(bytesOf(untouched), QByteArray("kein Treffer\r\n"));
+    EXPECT_EQ(run.FilesChanged, 5);
+    EXPECT_EQ(host.list.ColumnCaption(0), u("Ersetzt"));
+    EXPECT_TRUE(host.info.startsWith(u("Ersetzen abgeschlossen! In 5 Dateien von 6 durchsuchten Dateien wurde der "
+                                       "Suchtext gefunden und ersetzt. Gesamtzahl der Ersetzungen: 20   "
+                                       "Bearbeitungszeit: ")));
+}
+
+TEST_F(Run, WholeWordsAndEmptyReplacement)
+{
+    const QString a = file(u("a.txt"), QByteArray("das Wort. Worte"));
+    host.options.chkNurGanzeWorte = 1;
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(a), QByteArray("das Begriff. Worte"));
+
+    const QString b = file(u("b.txt"), QByteArray("x Wort y Wort"));
+    host.options.chkNurGanzeWorte = 0;
+    host.options.txtReplaceW.clear();
+    host.answers = {RunHost::Answer::Yes, RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(b), QByteArray("x  y "));
+    EXPECT_EQ(bytesOf(a), QByteArray("das Begriff. e"));
+    EXPECT_TRUE(host.info.startsWith(u("Ersetzen abgeschlossen! In 2 Dateien")));
+}
+
+TEST_F(Run, ReadOnlyFilesFollowTheOption)
+{
+    const QString f = file(u("ro.txt"), QByteArray("ein Wort"));
+    ::chmod(QFile::encodeName(f).constData(), 0444);
+    run.cmdStart_Click(0);
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_EQ(run.FilesSearched, 0);
+
+    host.options.chkAuchSchreibschutz = 1;
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(f), QByteArray("ein Begriff"));
+    EXPECT_EQ(FileAttributes::Mode(f), 0444);
+    EXPECT_EQ(FileAttributes::GetAttributesLong(f), FileAttributes::ReadOnly);
+
+    run.cmdStart_Click(0); // search mode clears and restores the bit too
+    EXPECT_EQ(FileAttributes::Mode(f), 0444);
+}
+
+TEST_F(Run, HiddenAndLinkedFilesKeepWhatTheyAre)
+{
+    const QString hidden = file(u(".versteckt.txt"), QByteArray("Wort"));
+    ::chmod(QFile::encodeName(hidden).constData(), 0600);
+    const QString target = file(u("ziel.dat"), QByteArray("Wort"));
+    const QString link = m_dir.filePath(u("verweis.txt"));
+    ASSERT_EQ(::symlink("ziel.dat", QFile::encodeName(link).constData()), 0);
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(hidden), QByteArray("Begriff"));
+    EXPECT_EQ(FileAttributes::Mode(hidden), 0600);
+    EXPECT_EQ(bytesOf(target), QByteArray("Begriff"));
+    struct stat st;
+    ASSERT_EQ(::lstat(QFile::encodeName(link).constData(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
+TEST_F(Run, LossyWritesAreRefusedAndReported)
+{
+    const QByteArray odd("\xFF\xFE" "W\0o\0r\0t\0" "!", 11);
+    const QString oddFile = file(u("odd.txt"), odd);
+    const QByteArray latin("Wort f\xFCr Wort");
+    const QString ansiFile = file(u("ansi.txt"), latin);
+    const QByteArray badBom("\xEF\xBB\xBF" "Wort \xFF", 9);
+    const QString bomFile = file(u("bom.txt"), badBom);
+    const QString fine = file(u("fine.txt"), QByteArray("Wort"));
+    host.options.txtReplaceW = u("€");
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(oddFile), odd);
+    EXPECT_EQ(bytesOf(ansiFile), latin);
+    EXPECT_EQ(bytesOf(bomFile), badBom);
+    EXPECT_EQ(bytesOf(fine), QByteArray("\xE2\x82\xAC"));
+    EXPECT_EQ(run.FilesChanged, 1);
+    EXPECT_EQ(run.NotWrittenFiles().size(), 3u);
+    ASSERT_FALSE(host.shown.empty());
+    const Shown &report = host.shown.back();
+    EXPECT_EQ(report.icon, RunHost::Icon::Exclamation);
+    EXPECT_EQ(report.title, u("velmora"));
+    EXPECT_TRUE(report.text.startsWith(u("3 Dateien mit Funden wurden nicht geändert:")));
+    EXPECT_TRUE(report.text.contains(ansiFile));
+    EXPECT_TRUE(host.info.startsWith(u("Ersetzen abgeschlossen! In 1 Datei von 4")));
+}
+
+TEST_F(Run, ManyUnwrittenFilesAreCutAtTwenty)
+{
+    for (int i = 0; i < 23; ++i)
+        file(QStringLiteral("a%1.txt").arg(i, 2, 10, QLatin1Char('0')), QByteArray("Wort"));
+    host.options.txtReplaceW = u("€");
+    for (int i = 0; i < 23; ++i) // make them 8-bit files
+        file(QStringLiteral("a%1.txt").arg(i, 2, 10, QLatin1Char('0')), QByteArray("Wort \xE4"));
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    const QString text = host.shown.back().text;
+    EXPECT_EQ(text.count(u(" – ")), 20);
+    EXPECT_TRUE(text.endsWith(u("… und 3 weitere.")));
+}
+
+TEST_F(Run, StopButtonDuringTheFirstFile)
+{
+    for (int i = 0; i < 5; ++i)
+        file(QStringLiteral("f%1.txt").arg(i), QByteArray("Wort"));
+    // Events 1 to 3 come before the first file: the start, the pass and the
+    // one folder of the walk; event 4 follows the first file.
+    host.onEvents = [&](int n) {
+        if (n == 4)
+            run.cmdAbbruch_Click();
+    };
+    run.cmdStart_Click(0);
+    EXPECT_EQ(run.FilesSearched, 1);
+    ASSERT_GE(host.progress.size(), 2u);
+    const ProgressBar::Request &last = host.progress.back();
+    EXPECT_EQ(last.Caption, u("Vorgang durch Benutzer abgebrochen bei: "));
+    EXPECT_EQ(last.Value, 1);
+    EXPECT_EQ(last.Max, 5);
+    EXPECT_EQ(run.AbortFlag, 0); // reset at the end of the click
+
+    // A stop while collecting ends the walk and the pass before any file.
+    host.onEvents = [&](int n) {
+        if (n == 3)
+            run.cmdAbbruch_Click();
+    };
+    host.events = 0;
+    run.cmdStart_Click(0);
+    EXPECT_EQ(run.FilesSearched, 0);
+}
+
+TEST_F(Run, CheckedRowsPassReplacesOnlyCheckedFiles)
+{
+    const QString a = file(u("a.txt"), QByteArray("Wort"));
+    const QString b = file(u("b.txt"), QByteArray("Wort"));
+    const QString c = file(u("c.txt"), QByteArray("Wort"));
+    run.cmdStart_Click(0);
+    ASSERT_EQ(rows().size(), 3);
+    host.list.SetItemChecked(0, true);
+    host.list.SetItemChecked(2, true);
+    QFile::remove(c);
+    host.options.chkNS = 1;
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(a), QByteArray("Begriff"));
+    EXPECT_EQ(bytesOf(b), QByteArray("Wort"));
+    EXPECT_EQ(run.FilesChanged, 1);
+    EXPECT_EQ(run.FilesSearched, 1); // the vanished file was not searched
+    EXPECT_EQ(host.list.ItemCount(), 3); // the rows stay as they were
+    ASSERT_EQ(run.NotWrittenFiles().size(), 1u);
+    EXPECT_EQ(run.NotWrittenFiles()[0].reason, u("Datei nicht gefunden"));
+}
+
+struct ProgressCase
+{
+    int value, min, max;
+    int percent, barWidth;
+    bool bar;
+};
+
+TEST(ProgressBar, Table)
+{
+    const ProgressCase cases[] = {
+        {1, 1, 200, 1, 2, true},      // with Min 1 the bar is never empty
+        {-5, 1, 4, 25, 50, true},     // clamped up to Min
+        {9, 1, 4, 100, 200, true},    // clamped down to Max
+        {0, 0, 10, 0, 0, false},      // nothing at zero
+        {100, 100, 100, 100, 200, true},
+        {5, 1, 0, 100, 0, false},     // Max below 1: 100 %, value clamped to 0
+        {1, 1, 3, 33, 66, true},
+        {2, 1, 3, 67, 134, true},
+    };
+    for (const auto &c : cases) {
+        const ProgressBar::Request r{c.value, c.min, c.max, u("Bitte warten, der Vorgang läuft: "), true};
+        const ProgressBar::Drawing d = ProgressBar::DrawProgress(r, 200, 20, 60, 10);
+        EXPECT_EQ(d.Percent, c.percent) << c.value << "/" << c.max;
+        EXPECT_EQ(d.Bar, c.bar) << c.value << "/" << c.max;
+        if (c.bar) {
+            EXPECT_EQ(d.BarWidth, c.barWidth) << c.value << "/" << c.max;
+        }
+    }
+    const ProgressBar::Request r{1, 1, 3, u("x: "), true};
+    const ProgressBar::Drawing small = ProgressBar::DrawProgress(r, 200, 20, 60, 10);
+    EXPECT_EQ(small.Text, u("x: 33 %"));
+    EXPECT_EQ(small.TextLeft, 70);
+    EXPECT_EQ(small.TextTop, 5);
+    EXPECT_FALSE(small.TextWhite); // beside the bar: yellow
+    const ProgressBar::Drawing wide = ProgressBar::DrawProgress({3, 1, 3, u("x: "), true}, 200, 20, 60, 10);
+    EXPECT_TRUE(wide.TextWhite);
+}
+
+} // namespace
