@@ -19,10 +19,11 @@ globs=(); for e in $exts; do globs+=(-g "*.$e"); done
 find "$corpus" -type f -exec cat {} + >/dev/null   # warm the page cache
 
 now() { date +%s.%N; }
-best_of() { # best of 3 wall-clock runs of "$@", output of the last run in $out
+outfile=$(mktemp)
+best_of() { # best of 3 wall-clock runs of "$@"; the output of the last run is in $outfile
   local best=999999 t0 t1 t
   for _ in 1 2 3; do
-    t0=$(now); out=$("$@"); t1=$(now)
+    t0=$(now); "$@" >"$outfile"; t1=$(now)
     t=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
     best=$(awk -v a="$best" -v b="$t" 'BEGIN { print (b < a) ? b : a }')
   done
@@ -30,10 +31,10 @@ best_of() { # best of 3 wall-clock runs of "$@", output of the last run in $out
 }
 
 t_cli=$(best_of "$cli" --folder "$corpus" --filter "$filter" --subfolders --find Suchwort)
-cli_out=$out
+cli_out=$(cat "$outfile")
 cli_total=$(printf '%s\n' "$cli_out" | awk -F'\t' 'NF == 3 { s += $1 } END { print s + 0 }')
 t_rg=$(best_of rg -F -i -j1 --no-messages --count-matches "${globs[@]}" Suchwort "$corpus")
-rg_total=$(printf '%s\n' "$out" | awk -F: '{ s += $NF } END { print s + 0 }')
+rg_total=$(awk -F: '{ s += $NF } END { print s + 0 }' "$outfile")
 peak_kb=$( { /usr/bin/time -f '%M' "$cli" --folder "$corpus" --filter "$filter" --subfolders --find Suchwort >/dev/null; } 2>&1 | tail -1)
 largest=$(find "$corpus" -type f -printf '%s\n' | sort -n | tail -1)
 

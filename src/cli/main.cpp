@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -128,8 +127,10 @@ int main(int argc, char *argv[])
         const QString name = list.ItemText(row, 2);
         if (name.isEmpty())
             continue; // the empty filler rows
-        QString count = list.ItemText(row, 0);
-        count.remove(QRegularExpression(QStringLiteral("[^0-9]")));
+        QString count; // the grouped and padded count as a plain integer
+        for (QChar c : list.ItemText(row, 0))
+            if (c.isDigit())
+                count += c;
         const QString line = count + QLatin1Char('\t') + list.ItemText(row, 6) + QLatin1Char('\t') +
                              list.ItemText(row, 4) + name + QLatin1Char('\n');
         std::fputs(line.toLocal8Bit().constData(), stdout);

@@ -16,19 +16,34 @@ bool statOf(const QString &path, struct stat &st)
 
 } // namespace
 
+namespace {
+
+int attributesOf(const QString &Path, const struct stat &st)
+{
+    int bits = 0;
+    if (!(st.st_mode & S_IWUSR))
+        bits |= FileAttributes::ReadOnly;
+    if (FileNames::FileNameOf(Path).startsWith(QLatin1Char('.')))
+        bits |= FileAttributes::Hidden;
+    if (S_ISDIR(st.st_mode))
+        bits |= FileAttributes::Directory;
+    return bits ? bits : FileAttributes::Normal;
+}
+
+} // namespace
+
 int FileAttributes::GetAttributesLong(const QString &Path)
 {
     struct stat st;
+    return statOf(Path, st) ? attributesOf(Path, st) : -1;
+}
+
+FileAttributes::Status FileAttributes::Query(const QString &Path)
+{
+    struct stat st;
     if (!statOf(Path, st))
-        return -1;
-    int bits = 0;
-    if (!(st.st_mode & S_IWUSR))
-        bits |= ReadOnly;
-    if (FileNames::FileNameOf(Path).startsWith(QLatin1Char('.')))
-        bits |= Hidden;
-    if (S_ISDIR(st.st_mode))
-        bits |= Directory;
-    return bits ? bits : Normal;
+        return {};
+    return {static_cast<qint64>(st.st_size), attributesOf(Path, st), static_cast<int>(st.st_mode & 07777)};
 }
 
 bool FileAttributes::SetAttributesLong(const QString &Path, int Attributes)

@@ -28,4 +28,14 @@ public:
 
     // Size in bytes; -1 when the file cannot be queried.
     static qint64 Length(const QString &Path);
+
+    // Size, attribute bits and permission bits with one query (all -1 when
+    // the file cannot be queried).
+    struct Status
+    {
+        qint64 length = -1;
+        int attributes = -1;
+        int mode = -1;
+    };
+    static Status Query(const QString &Path);
 };

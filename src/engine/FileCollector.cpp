@@ -66,9 +66,8 @@ bool listFolder(const QString &folder, std::vector<Entry> &out)
 
 void store(QStringList &files, int &nextIndex, QString entry)
 {
-    if (files.size() == files.capacity())
-        files.reserve(files.size() + 100);
-    files.append(std::move(entry));
+    files.append(std::move(entry)); // grows geometrically: no copy per entry
+
     ++nextIndex;
 }
 

@@ -23,10 +23,10 @@ const QString CrLf = QStringLiteral("\r\n");
 class ReadOnlyGuard
 {
 public:
-    ReadOnlyGuard(const QString &path, bool clear) : m_path(path)
+    ReadOnlyGuard(const QString &path, bool clear, int mode) : m_path(path)
     {
         if (clear) {
-            m_mode = FileAttributes::Mode(path);
+            m_mode = mode;
             FileAttributes::SetAttributesLong(path, FileAttributes::Normal);
         }
     }
@@ -361,23 +361,22 @@ void SearchRun::ersetze_nur_selektierte(int CaseSensitive, int Index)
 
 void SearchRun::processFile(const QString &path, int position, const PassInput &in, bool addRow)
 {
-    const qint64 length = FileAttributes::Length(path);
-    if (length < 0) {
+    const FileAttributes::Status status = FileAttributes::Query(path);
+    if (status.length < 0) {
         // Gone since it was listed: it was not searched. A checked row of a
         // replace pass is reported, since the user asked for that file.
         if (!addRow && in.index == SearchAndReplace)
             m_notWritten.push_back({path, QStringLiteral("Datei nicht gefunden")});
         return;
     }
-    if (length == 0) {
+    if (status.length == 0) {
         ++FilesSearched;
         return;
     }
-    const int attributes = FileAttributes::GetAttributesLong(path);
-    const bool readOnly = attributes != -1 && (attributes & FileAttributes::ReadOnly);
+    const bool readOnly = status.attributes & FileAttributes::ReadOnly;
     if (readOnly && !in.alsoReadOnly)
         return;
-    const ReadOnlyGuard guard(path, readOnly);
+    const ReadOnlyGuard guard(path, readOnly, status.mode);
 
     QByteArray raw;
     const QString text = m_codec->FileRead(path, false, in.index == SearchAndReplace ? &raw : nullptr);
