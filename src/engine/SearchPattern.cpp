@@ -54,6 +54,26 @@ bool orForm(const std::array<char16_t, 4> &set, char16_t &value, char16_t &orBit
 }
 
 #if VELMORA_X86
+// Checks the candidate places of one block (two mask bits per code unit) in
+// order. True when the search ends: at a match (found is its place) or at a
+// place beyond the last possible start (found is -1).
+inline bool firstMatch(const SearchPattern &p, const char16_t *t, qsizetype block, unsigned bits, qsizetype last,
+                       qsizetype &found)
+{
+    for (; bits; bits &= bits - 1) {
+        const qsizetype at = block + (__builtin_ctz(bits) >> 1);
+        if (at > last) {
+            found = -1;
+            return true;
+        }
+        if (p.MatchesAt(t + at)) {
+            found = at;
+            return true;
+        }
+    }
+    return false;
+}
+
 // The kernels scan starts i in [from, last] while the loads (units i .. i+W)
 // stay inside the text, and report the first start where the whole search
 // text matches; `from` is left where the vector scan stopped.
@@ -69,7 +89,7 @@ qsizetype scanSse2(const SearchPattern &p, const SearchPattern::Candidates &c, c
     const __m128i b1 = _mm_set1_epi16(static_cast<short>(c.second[1]));
     const __m128i b2 = _mm_set1_epi16(static_cast<short>(c.second[2]));
     const __m128i b3 = _mm_set1_epi16(static_cast<short>(c.second[3]));
-    qsizetype i = from;
+    qsizetype i = from, found = -1;
     for (; i + 8 < size && i <= last; i += 8) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i + 1));
@@ -77,15 +97,9 @@ qsizetype scanSse2(const SearchPattern &p, const SearchPattern::Candidates &c, c
                                         _mm_or_si128(_mm_cmpeq_epi16(x, a2), _mm_cmpeq_epi16(x, a3)));
         const __m128i my = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(y, b0), _mm_cmpeq_epi16(y, b1)),
                                         _mm_or_si128(_mm_cmpeq_epi16(y, b2), _mm_cmpeq_epi16(y, b3)));
-        unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(mx, my))) & 0x5555u;
-        while (bits) {
-            const qsizetype at = i + (__builtin_ctz(bits) >> 1);
-            if (at > last)
-                return -1;
-            if (p.MatchesAt(t + at))
-                return at;
-            bits &= bits - 1;
-        }
+        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(mx, my))) & 0x5555u;
+        if (bits && firstMatch(p, t, i, bits, last, found))
+            return found;
     }
     from = i;
     return -1;
@@ -103,7 +117,7 @@ __attribute__((target("avx2"))) qsizetype scanAvx2(const SearchPattern &p, const
     const __m256i b1 = _mm256_set1_epi16(static_cast<short>(c.second[1]));
     const __m256i b2 = _mm256_set1_epi16(static_cast<short>(c.second[2]));
     const __m256i b3 = _mm256_set1_epi16(static_cast<short>(c.second[3]));
-    qsizetype i = from;
+    qsizetype i = from, found = -1;
     for (; i + 16 < size && i <= last; i += 16) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i));
         const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i + 1));
@@ -111,15 +125,9 @@ __attribute__((target("avx2"))) qsizetype scanAvx2(const SearchPattern &p, const
                                            _mm256_or_si256(_mm256_cmpeq_epi16(x, a2), _mm256_cmpeq_epi16(x, a3)));
         const __m256i my = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(y, b0), _mm256_cmpeq_epi16(y, b1)),
                                            _mm256_or_si256(_mm256_cmpeq_epi16(y, b2), _mm256_cmpeq_epi16(y, b3)));
-        unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(mx, my))) & 0x55555555u;
-        while (bits) {
-            const qsizetype at = i + (__builtin_ctz(bits) >> 1);
-            if (at > last)
-                return -1;
-            if (p.MatchesAt(t + at))
-                return at;
-            bits &= bits - 1;
-        }
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(mx, my))) & 0x55555555u;
+        if (bits && firstMatch(p, t, i, bits, last, found))
+            return found;
     }
     from = i;
     return -1;
@@ -133,21 +141,15 @@ __attribute__((target("avx2"))) qsizetype scanAvx2Or(const SearchPattern &p, con
     const __m256i b = _mm256_set1_epi16(static_cast<short>(c.secondValue));
     const __m256i ao = _mm256_set1_epi16(static_cast<short>(c.firstOr));
     const __m256i bo = _mm256_set1_epi16(static_cast<short>(c.secondOr));
-    qsizetype i = from;
+    qsizetype i = from, found = -1;
     for (; i + 16 < size && i <= last; i += 16) {
         const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i));
         const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i + 1));
         const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(x, ao), a),
                                            _mm256_cmpeq_epi16(_mm256_or_si256(y, bo), b));
-        unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u;
-        while (bits) {
-            const qsizetype at = i + (__builtin_ctz(bits) >> 1);
-            if (at > last)
-                return -1;
-            if (p.MatchesAt(t + at))
-                return at;
-            bits &= bits - 1;
-        }
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u;
+        if (bits && firstMatch(p, t, i, bits, last, found))
+            return found;
     }
     from = i;
     return -1;
