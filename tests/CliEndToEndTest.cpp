@@ -120,13 +120,31 @@ TEST_F(Cli, ReplaceWritesWhatTheReferenceWrites)
     EXPECT_TRUE(r.err.contains(u("Sind Sie sich wirklich sicher?")));
     EXPECT_EQ(snapshot(corpus), before);
 
+    const QString backups = m_dir.filePath(u("sicherung"));
+    QDir().mkpath(backups);
     r = run(cli, {u("--folder"), corpus, u("--filter"), Filter, u("--subfolders"), u("--find"), u("Suchwort"),
-                  u("--replace"), u("Fundstück"), u("--yes")});
+                  u("--replace"), u("Fundstück"), u("--yes"), u("--backup-folder"), backups});
     ASSERT_EQ(reference({u("replace"), expected, Filter, u("Suchwort"), u("Fundstück")}).exitCode, 0);
     // "ü" fits every encoding, so every file with finds is written.
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.contains(u("Ersetzen abgeschlossen! In ")));
-    EXPECT_EQ(snapshot(corpus), snapshot(expected));
+    const auto after = snapshot(corpus);
+    EXPECT_EQ(after, snapshot(expected));
+
+    // The archive holds the original bytes of exactly the changed files,
+    // named from the start folder's last component on.
+    const QStringList zips = QDir(backups).entryList({u("backup-*.zip")}, QDir::Files);
+    ASSERT_EQ(zips.size(), 1);
+    const QString unpacked = m_dir.filePath(u("entpackt"));
+    ASSERT_EQ(run(u("python3"), {u("-m"), u("zipfile"), u("-e"), QDir(backups).filePath(zips.first()), unpacked})
+                  .exitCode,
+              0);
+    std::map<QString, QByteArray> changed;
+    for (const auto &[path, bytes] : before)
+        if (after.at(path) != bytes)
+            changed[u("/korpus") + path] = bytes;
+    ASSERT_FALSE(changed.empty());
+    EXPECT_EQ(snapshot(unpacked), changed);
 }
 
 TEST_F(Cli, UsageAndInputErrors)
@@ -143,6 +161,23 @@ TEST_F(Cli, UsageAndInputErrors)
                                u("en_US.UTF-8"));
     EXPECT_TRUE(english.out.contains(u("Gesamtzahl der Funde: ")));
     EXPECT_FALSE(english.out.contains(u(",00 Sek.")));
+}
+
+TEST_F(Cli, LogAppendsTheReportAndSaysWhere)
+{
+    const Result r = run(cli, {u("--folder"), corpus, u("--subfolders"), u("--find"), u("Suchwort"), u("--log")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString last = r.out.trimmed().split(QLatin1Char('\n')).last();
+    ASSERT_TRUE(last.startsWith(u("Protokolldatei: "))) << last.toStdString();
+    const QString path = last.mid(16);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString report = QString::fromUtf8(f.readAll());
+    const QString summary = r.out.trimmed().split(QLatin1Char('\n')).value(r.out.trimmed().count(QLatin1Char('\n')) - 1);
+    EXPECT_TRUE(report.contains(summary + u("\r\n"))) << summary.toStdString();
+    EXPECT_TRUE(report.contains(u("Protokoll (Suche)")));
+    f.close();
+    QFile::remove(path);
 }
 
 } // namespace

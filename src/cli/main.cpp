@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -28,6 +29,8 @@ const char *const Usage =
     "  --whole-words         nur ganze Wörter\n"
     "  --read-only           auch schreibgeschützte Dateien bearbeiten\n"
     "  --yes                 Rückfragen mit Ja beantworten (ohne: ein Ersetzen ändert nichts)\n"
+    "  --backup-folder ORDNER  vor dem Ersetzen die Originale als ZIP-Archiv in ORDNER sichern\n"
+    "  --log                 den Bericht des Laufs an die Protokolldatei anhängen und ihren Pfad ausgeben\n"
     "  --help                diese Hilfe\n"
     "\n"
     "Ausgabe: je Datei mit Funden die Anzahl, die Kodierung und der Pfad (durch Tabulatoren\n"
@@ -59,7 +62,8 @@ int main(int argc, char *argv[])
     RunOptions o;
     o.txtStartFolder = QDir::currentPath();
     o.txtPattern = QStringLiteral("*.txt;*.htm;*.html;*.php");
-    bool haveFind = false, replace = false, yes = false;
+    bool haveFind = false, replace = false, yes = false, log = false;
+    QString backupFolder;
     for (int i = 1; i < args.size(); ++i) {
         const QString &a = args.at(i);
         auto value = [&](QString &target) {
@@ -109,6 +113,15 @@ int main(int argc, char *argv[])
             o.chkAuchSchreibschutz = 1;
         } else if (a == QLatin1String("--yes")) {
             yes = true;
+        } else if (a == QLatin1String("--backup-folder")) {
+            if (!value(v))
+                return usageError(QStringLiteral("--backup-folder braucht einen Ordner."));
+            if (!QFileInfo(v).isDir())
+                return usageError(QStringLiteral("Der Backupordner \"%1\" existiert nicht.").arg(v));
+            backupFolder = QDir(v).absolutePath();
+            o.chkBackup = 1;
+        } else if (a == QLatin1String("--log")) {
+            log = true;
         } else {
             return usageError(QStringLiteral("Unbekannte Option \"%1\".").arg(a));
         }
@@ -118,6 +131,8 @@ int main(int argc, char *argv[])
 
     ConsoleHost host(o, yes);
     SearchRun run(host);
+    if (!backupFolder.isEmpty())
+        run.BackupFolder = backupFolder + QLatin1Char('/');
     const SearchRun::Outcome outcome = run.cmdStart_Click(replace ? SearchRun::SearchAndReplace : SearchRun::SearchOnly);
     if (outcome != SearchRun::Outcome::Finished)
         return 1;
@@ -136,5 +151,14 @@ int main(int argc, char *argv[])
         std::fputs(line.toLocal8Bit().constData(), stdout);
     }
     std::fputs((host.Info() + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    if (log) {
+        const QString path = run.cmdSave_Click();
+        if (path.isEmpty() && run.FileTotal > 0) {
+            std::fputs("Die Protokolldatei konnte nicht geschrieben werden.\n", stderr);
+            return 1;
+        }
+        if (!path.isEmpty())
+            std::fputs((QStringLiteral("Protokolldatei: ") + path + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    }
     return host.MessageShown() ? 1 : 0;
 }

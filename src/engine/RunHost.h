@@ -6,6 +6,7 @@
 #include "ProgressBar.h"
 #include "RunOptions.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 
@@ -28,6 +29,11 @@ public:
     // The executable's name, the start of every message box title.
     virtual QString ApplicationTitle() const = 0;
     virtual QLocale Locale() const { return QLocale::system(); }
+    virtual QDateTime Now() const { return QDateTime::currentDateTime(); }
+    // The folder picker: the chosen folder, or an empty text when cancelled.
+    virtual QString BrowseForFolder(const QString &) { return QString(); }
+    // Opens a document with the application the system associates with it.
+    virtual void OpenDocument(const QString &) {}
 
     // Lets the window handle pending events (the stop button among them).
     virtual void ProcessEvents() {}

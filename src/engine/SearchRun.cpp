@@ -1,10 +1,13 @@
 // A search or replace run from its start button to its summary line.
 #include "SearchRun.h"
 
+#include "BackupArchive.h"
 #include "FileAttributes.h"
 #include "FileCollector.h"
 #include "FileNames.h"
 #include "ListModel.h"
+#include "LogFile.h"
+#include "AppPaths.h"
 #include "NumberFormat.h"
 #include "SafeFileWriter.h"
 #include "SearchPattern.h"
@@ -67,6 +70,86 @@ struct SearchRun::PassInput
 };
 
 SearchRun::SearchRun(RunHost &host) : m_host(host) {}
+
+SearchRun::~SearchRun() = default;
+
+void SearchRun::cmdBackupFolder_Click()
+{
+    BackupFolder = m_host.BrowseForFolder(QStringLiteral("Bitte einen BackupOrdner auswählen oder neu anlegen..."));
+    if (BackupFolder.isEmpty())
+        return;
+    BackupFolder = FileNames::AddBackslash(BackupFolder);
+    m_host.SetBackupFolderCaption(QStringLiteral("Backupordner: ") + BackupFolder);
+    m_host.SetBackupButtonToolTip(QStringLiteral("Backupordner auswählen oder erstellen?"));
+}
+
+QString SearchRun::cmdSave_Click()
+{
+    const RunOptions o = m_host.Options();
+    LogInput in;
+    in.txtStartFolder = o.txtStartFolder;
+    in.txtPattern = o.txtPattern;
+    in.txtFindW = o.txtFindW;
+    in.txtReplaceW = o.txtReplaceW;
+    in.chkUnterordner = o.chkUnterordner;
+    in.chkCaseSensitive = o.chkCaseSensitive;
+    in.chkAuchSchreibschutz = o.chkAuchSchreibschutz;
+    in.chkNS = o.chkNS;
+    in.lblInfo = m_info;
+    in.list = &m_host.ResultList();
+    in.filesCollected = FileTotal;
+    in.now = m_host.Now();
+    in.locale = m_host.Locale();
+    const QString path = AppPaths::LogPath();
+    if (LogFile::Save(path, in) != LogFile::Result::Saved)
+        return QString();
+    m_host.OpenDocument(path);
+    m_host.SetSaveEnabled(false);
+    return path;
+}
+
+bool SearchRun::prepareBackup(int Index)
+{
+    if (Index != SearchAndReplace || m_options.chkBackup != 1)
+        return true;
+    // No file may change before it is certain that the archive can be
+    // written where the user expects it.
+    const QString reason = BackupArchive::CheckFolder(BackupFolder);
+    if (!reason.isEmpty()) {
+        m_host.MessageBox(QStringLiteral("Im Backupordner \"%1\" kann keine Datei angelegt werden (%2).").arg(BackupFolder, reason) +
+                              CrLf + QStringLiteral("Es wurde keine Datei geändert. Bitte einen anderen Backupordner wählen."),
+                          RunHost::Buttons::Ok, RunHost::Icon::Exclamation, m_host.ApplicationTitle());
+        return false;
+    }
+    m_backup = std::make_unique<BackupArchive>(BackupFolder, m_options.txtStartFolder, m_host.Now(), m_host.Locale());
+    return true;
+}
+
+void SearchRun::completeBackup(int Index)
+{
+    if (Index != SearchAndReplace || !m_backup)
+        return;
+    std::unique_ptr<BackupArchive> backup = std::move(m_backup);
+    if (FilesWithFinds == 0 || backup->EntryCount() == 0)
+        return;
+    QString writtenTo;
+    const QString home = QDir::homePath();
+    const QString reason = backup->Write(writtenTo, home);
+    if (reason.isEmpty())
+        return;
+    if (!writtenTo.isEmpty()) {
+        m_host.MessageBox(QStringLiteral("Die Sicherung konnte nicht im Backupordner gespeichert werden:") + CrLf +
+                              backup->ArchivePath() + QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf +
+                              CrLf + QStringLiteral("Sie wurde stattdessen hier gespeichert:") + CrLf + writtenTo,
+                          RunHost::Buttons::Ok, RunHost::Icon::Exclamation, m_host.ApplicationTitle());
+        return;
+    }
+    m_host.MessageBox(QStringLiteral("Die Sicherung konnte nicht gespeichert werden:") + CrLf + backup->ArchivePath() +
+                          QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf + CrLf +
+                          QStringLiteral("Auch im Ausweichordner %1 war das nicht möglich.").arg(home) + CrLf +
+                          QStringLiteral("Es gibt KEINE Sicherung der geänderten Dateien!"),
+                      RunHost::Buttons::Ok, RunHost::Icon::Critical, m_host.ApplicationTitle());
+}
 
 QString SearchRun::BooleanWord(int state)
 {
@@ -152,7 +235,8 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     if (m_running)
         return Outcome::Refused;
     QElapsedTimer clock;
-    m_host.SetInfo(QString());
+    m_info.clear();
+    m_host.SetInfo(m_info);
     AbortFlag = 0;
     m_host.SetStopEnabled(true);
     clock.start();
@@ -247,7 +331,8 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     if (Index == SearchAndReplace)
         reportNotWritten();
-    m_host.SetInfo(Summary(Index, seconds));
+    m_info = Summary(Index, seconds);
+    m_host.SetInfo(m_info);
     m_host.SetInputsEnabled(true);
     if (list.ItemCount() > 0) {
         m_host.SetListToolTip(QStringLiteral("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
@@ -285,6 +370,8 @@ void SearchRun::drawRunningProgress(int value)
 void SearchRun::ProcessAllFiles(int CaseSensitive, int Index)
 {
     zeroStatistics();
+    if (!prepareBackup(Index))
+        return;
     ListModel &list = m_host.ResultList();
     m_host.SetListRedraw(false);
     list.Clear();
@@ -299,6 +386,7 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, int Index)
     if (filter.endsWith(QLatin1Char(';')))
         filter.chop(1);
     if (filter == QLatin1String("*.*")) {
+        m_backup.reset();
         m_host.MessageBox(
             QStringLiteral("Mit dem Dateifilter *.* kann hier nicht gesucht werden, da so auch Binärdateien (exe, "
                            "dll, jpg, png...) gefunden würden. Das Programm kann aber nur Texte in "
@@ -334,11 +422,14 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, int Index)
     }
     m_host.SetListCheckboxes(true);
     m_host.SetListRedraw(true);
+    completeBackup(Index);
 }
 
 void SearchRun::ersetze_nur_selektierte(int CaseSensitive, int Index)
 {
     zeroStatistics();
+    if (!prepareBackup(Index))
+        return;
     ListModel &list = m_host.ResultList();
     m_host.SetListRedraw(false);
     list.SetColumnCaption(0, Index == SearchOnly ? QStringLiteral("Funde") : QStringLiteral("Ersetzt"));
@@ -357,6 +448,7 @@ void SearchRun::ersetze_nur_selektierte(int CaseSensitive, int Index)
         processFile(path, row, in, false);
     }
     m_host.SetListRedraw(true);
+    completeBackup(Index);
 }
 
 void SearchRun::processFile(const QString &path, int position, const PassInput &in, bool addRow)
@@ -423,6 +515,12 @@ void SearchRun::replaceStep(const QString &path, const QString &text, const QByt
         m_notWritten.push_back(
             {path, QStringLiteral("Der neue Text enthält Zeichen, die in der Kodierung %1 nicht darstellbar sind")
                        .arg(cFileResder::EncodingVerbose(encoding))});
+        return;
+    }
+    // The archive gets exactly the bytes the write will replace: the writer
+    // refuses the file if it no longer holds them.
+    if (m_backup && !m_backup->AddFile(path, raw)) {
+        m_notWritten.push_back({path, QStringLiteral("Die Datei konnte nicht gesichert werden")});
         return;
     }
     const QString reason = SafeFileWriter::Replace(path, raw, cFileResder::EncodeText(ReplacedText, encoding));

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class BackupArchive;
 class ListModel;
 
 #include <memory>
@@ -22,6 +23,7 @@ public:
     enum class Outcome { Finished, Refused, Declined };
 
     explicit SearchRun(RunHost &host);
+    ~SearchRun();
 
     Outcome cmdStart_Click(int Index);
     // The stop button: only sets the flag the passes poll.
@@ -33,7 +35,16 @@ public:
     // when there is one.
     int ausschluesse();
 
+    // The backup folder button.
+    void cmdBackupFolder_Click();
+    // The save button: appends the report of the last run to the log file
+    // and opens it. Returns the log file's path when a report was written.
+    QString cmdSave_Click();
+
     bool IsRunning() const { return m_running; }
+    // While a backup archive exists its files are only in memory: the
+    // window must not close.
+    bool HasBackupArchive() const { return m_backup != nullptr; }
 
     // Run state, kept for the life of the window.
     int FileTotal = 0;
@@ -76,11 +87,15 @@ private:
     void replaceStep(const QString &path, const QString &text, const QByteArray &raw, int encoding, int count,
                      const PassInput &in);
     void reportNotWritten();
+    bool prepareBackup(int Index);
+    void completeBackup(int Index);
     void drawRunningProgress(int value);
 
     RunHost &m_host;
     RunOptions m_options;
     std::unique_ptr<cFileResder> m_codec;
+    std::unique_ptr<BackupArchive> m_backup;
     std::vector<NotWritten> m_notWritten;
+    QString m_info; // what lblInfo shows
     bool m_running = false;
 };

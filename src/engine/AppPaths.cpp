@@ -1,0 +1,42 @@
+// Where the program keeps settings.ini and Protokolldatei.txt.
+#include "AppPaths.h"
+
+#include "FileNames.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <unistd.h>
+
+namespace {
+
+QString &overrideFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+void AppPaths::SetProgramFolderForTesting(const QString &folder)
+{
+    overrideFolder() = folder.isEmpty() ? QString() : FileNames::AddBackslash(folder);
+}
+
+QString AppPaths::ProgramFolder()
+{
+    if (!overrideFolder().isEmpty())
+        return overrideFolder();
+    const QString programFolder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+    if (!programFolder.isEmpty() && ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0)
+        return FileNames::AddBackslash(programFolder);
+    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config");
+    const QString folder = config + QStringLiteral("/velmora");
+    QDir().mkpath(folder);
+    return FileNames::AddBackslash(folder);
+}

@@ -1,0 +1,145 @@
+// The plain-text report of the last run and the rules for adding it to the log file.
+#include "LogFile.h"
+
+#include "FileAttributes.h"
+#include "ListModel.h"
+#include "LocaleDateTime.h"
+#include "cFileResder.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+const QString SearchCaption = QStringLiteral("Funde");
+const QString ReplaceCaption = QStringLiteral("Ersetzt");
+
+// Below this length the file holds at most the two-blank placeholder of a new
+// file, which the report overwrites instead of following.
+constexpr qint64 AppendFromLength = 3;
+
+QString yesNo(int state)
+{
+    return state != 0 ? QStringLiteral("ja") : QStringLiteral("nein");
+}
+
+// Every value starts in column 47, so the option block reads as a table.
+QString option(const QString &label, const QString &value)
+{
+    return label.leftJustified(44) + QStringLiteral(": ") + value;
+}
+
+// Only blanks count as padding of the count cell; the run pads with nothing else.
+bool hasCount(const QString &cell)
+{
+    for (QChar c : cell)
+        if (c != QLatin1Char(' '))
+            return true;
+    return false;
+}
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += put;
+    }
+    return true;
+}
+
+// Writes over the placeholder of a short file and after the end of any other;
+// the file is opened without truncating so earlier reports survive.
+bool writeReport(const QString &path, const QByteArray &bytes)
+{
+    // Non-blocking only so that a pipe in the log's place fails instead of
+    // hanging; regular files ignore the flag.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok)
+        ok = ::lseek(fd, 0, st.st_size < AppendFromLength ? SEEK_SET : SEEK_END) >= 0;
+    if (ok)
+        ok = writeAll(fd, bytes);
+    if (::close(fd) != 0)
+        ok = false;
+    return ok;
+}
+
+} // namespace
+
+QString LogFile::BuildReport(const LogInput &in, bool adviceBlock)
+{
+    const QString caption = in.list ? in.list->ColumnCaption(0) : QString();
+    const QString stars = QStringLiteral(" ") + QString(96, QLatin1Char('*'));
+    const QString titleEnd = QStringLiteral("  ") + QString(28, QLatin1Char('*'));
+    const QString when = LocaleDateTime::Format(in.now, in.locale);
+
+    QStringList lines;
+    if (adviceBlock)
+        lines << QStringLiteral("Falls die Tabellen nicht richtig dargestellt werden, wählen sie für die Ansicht ")
+              << QStringLiteral("eine nichtproportionale Schriftart (z.B. Courier New oder Courier)") << QString();
+    lines << stars;
+    if (caption == SearchCaption)
+        lines << QStringLiteral(" ***********************   Protokoll (Suche)    ") + when + titleEnd;
+    if (caption == ReplaceCaption)
+        lines << QStringLiteral(" ***********************   Protokoll (Ersetzen) ") + when + titleEnd;
+    lines << stars << QString();
+    lines << option(QStringLiteral("Startordner"), in.txtStartFolder)
+          << option(QStringLiteral("Unterordner einbeziehen?"), yesNo(in.chkUnterordner))
+          << option(QStringLiteral("Dateifilter"), in.txtPattern)
+          << option(QStringLiteral("Gross/Kleinschreibung beachten?"), yesNo(in.chkCaseSensitive))
+          << option(QStringLiteral("Auch schreibgeschützte Dateien bearbeiten?"), yesNo(in.chkAuchSchreibschutz))
+          << option(QStringLiteral("Ersetzen nur in selektierten Dateien?"), yesNo(in.chkNS));
+    lines << QString() << in.lblInfo << QString();
+    // The texts go in unchanged: their own line breaks already are CR LF.
+    lines << QStringLiteral("Suchtext:") << in.txtFindW << QString();
+    if (caption == ReplaceCaption)
+        lines << QString() << QStringLiteral("Ersetzen mit:") << in.txtReplaceW;
+    lines << QString();
+    // The header keeps its backslash whatever the platform's separator.
+    lines << QStringLiteral(" Funde   Pfad\\Datei");
+    const int rows = in.list ? in.list->ItemCount() : 0;
+    for (int i = 0; i < rows; ++i) {
+        const QString count = in.list->ItemText(i, 0);
+        if (!hasCount(count) || (in.chkNS != 0 && !in.list->ItemChecked(i)))
+            continue;
+        lines << count + QStringLiteral("   ") + in.list->ItemText(i, 4) + in.list->ItemText(i, 2);
+    }
+    lines << QString() << QString() << QString() << QString();
+    return lines.join(CrLf) + CrLf;
+}
+
+LogFile::Result LogFile::Save(const QString &path, const LogInput &in)
+{
+    if (in.filesCollected == 0)
+        return Result::Nothing;
+    try {
+        // A fresh log gets two blanks so that it never counts as the empty
+        // file that asks for the advice block.
+        if (!QFileInfo::exists(path) && !cFileResder().FileWrite(path, QStringLiteral("  "), cFileResder::EncUtf8))
+            return Result::Failed;
+        // Whether this succeeds only matters to the open below.
+        FileAttributes::SetAttributesLong(path, 0);
+        const qint64 length = FileAttributes::Length(path);
+        if (length < 0)
+            return Result::Failed;
+        const QString report = BuildReport(in, length == 0);
+        return writeReport(path, cFileResder::EncodeText(report, cFileResder::EncUtf8)) ? Result::Saved
+                                                                                        : Result::Failed;
+    } catch (...) {
+        return Result::Failed;
+    }
+}

@@ -1,0 +1,215 @@
+// The log report byte for byte, and where and when Save puts it.
+#include "LogFile.h"
+
+#include "FileAttributes.h"
+#include "ListModel.h"
+#include "NumberFormat.h"
+#include "QtPrinters.h"
+#include "SearchRun.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace {
+
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
+
+QString crlfLines(std::initializer_list<const char *> lines)
+{
+    QString out;
+    for (const char *l : lines)
+        out += u(l) + QStringLiteral("\r\n");
+    return out;
+}
+
+const QLocale German(QLocale::German, QLocale::Germany);
+
+struct Report
+{
+    ListModel list{German};
+    LogInput in;
+
+    Report(const char *caption, int chkNS, const char *find = "alt")
+    {
+        SearchRun::AddResultColumns(list);
+        list.SetColumnCaption(0, u(caption));
+        // count, name, folder, checked; the blank count row never appears
+        const struct
+        {
+            QString count;
+            const char *name, *folder;
+            bool checked;
+        } rows[] = {
+            {NumberFormat::RightAlign6(NumberFormat::Grouped(1234, German)), "ä.txt", "/daten/", true},
+            {QStringLiteral("     7"), "b.txt", "/daten/sub/", false},
+            {QStringLiteral("      "), "c.txt", "/daten/", true},
+            {QStringLiteral("     2"), "d.txt", "/x/", true},
+        };
+        for (const auto &r : rows) {
+            const int i = list.AddItem(-1, r.count);
+            list.SetItemText(i, 2, u(r.name));
+            list.SetItemText(i, 4, u(r.folder));
+            list.SetItemChecked(i, r.checked);
+        }
+        in = {
+            .txtStartFolder = u("/daten"),
+            .txtPattern = u("*.txt"),
+            .txtFindW = u(find),
+            .txtReplaceW = u("neu"),
+            .chkUnterordner = 1,
+            .chkAuchSchreibschutz = 1,
+            .chkNS = chkNS,
+            .lblInfo = u("3 Dateien durchsucht."),
+            .list = &list,
+            .filesCollected = 4,
+            .now = QDateTime(QDate(2026, 12, 5), QTime(14, 23, 45)),
+            .locale = German,
+        };
+    }
+};
+
+const char *const SearchTitle =
+    " ***********************   Protokoll (Suche)    05.12.2026 14:23:45  ****************************";
+const char *const ReplaceTitle =
+    " ***********************   Protokoll (Ersetzen) 05.12.2026 14:23:45  ****************************";
+
+// The report of the list above; title null for none, replacement null for a search run.
+QString expected(const char *title, int chkNS, const char *findLines = "alt", const char *replacement = nullptr)
+{
+    const char *stars =
+        " ************************************************************************************************";
+    QString s = crlfLines({stars}) + (title ? crlfLines({title}) : QString());
+    s += crlfLines({
+        stars,
+        "",
+        "Startordner                                 : /daten",
+        "Unterordner einbeziehen?                    : ja",
+        "Dateifilter                                 : *.txt",
+        "Gross/Kleinschreibung beachten?             : nein",
+        "Auch schreibgeschützte Dateien bearbeiten?  : ja",
+        chkNS ? "Ersetzen nur in selektierten Dateien?       : ja"
+              : "Ersetzen nur in selektierten Dateien?       : nein",
+        "",
+        "3 Dateien durchsucht.",
+        "",
+        "Suchtext:",
+        findLines,
+        "",
+    });
+    if (replacement)
+        s += crlfLines({"", "Ersetzen mit:", replacement});
+    s += crlfLines({"", " Funde   Pfad\\Datei", " 1.234   /daten/ä.txt"});
+    if (!chkNS)
+        s += crlfLines({"     7   /daten/sub/b.txt"});
+    return s + crlfLines({"     2   /x/d.txt", "", "", "", ""});
+}
+
+const QString Advice = crlfLines({
+    "Falls die Tabellen nicht richtig dargestellt werden, wählen sie für die Ansicht ",
+    "eine nichtproportionale Schriftart (z.B. Courier New oder Courier)",
+    "",
+});
+
+TEST(LogFile, ReportByteForByte)
+{
+    const struct
+    {
+        const char *caption;
+        int chkNS;
+        const char *find;
+        QString want;
+    } cases[] = {
+        {"Funde", 0, "alt", expected(SearchTitle, 0)},
+        {"Funde", 1, "alt", expected(SearchTitle, 1)},
+        {"Ersetzt", 0, "alt", expected(ReplaceTitle, 0, "alt", "neu")},
+        {"Ersetzt", 1, "alt", expected(ReplaceTitle, 1, "alt", "neu")},
+        {"Dateiname", 0, "alt", expected(nullptr, 0)},
+        {"Funde", 0, "erste\r\nzweite\r\n\r\ndritte", expected(SearchTitle, 0, "erste\r\nzweite\r\n\r\ndritte")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.caption) + " chkNS=" + std::to_string(c.chkNS) + " find=" + c.find);
+        Report r(c.caption, c.chkNS, c.find);
+        EXPECT_EQ(LogFile::BuildReport(r.in, false), c.want);
+        EXPECT_EQ(LogFile::BuildReport(r.in, true), Advice + c.want);
+    }
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+TEST(LogFile, SaveByExistingLength)
+{
+    const QByteArray report = expected(SearchTitle, 0).toUtf8();
+    const QByteArray advice = Advice.toUtf8();
+    const struct
+    {
+        const char *name;
+        std::optional<QByteArray> before;
+        int mode;
+        QByteArray after;
+    } cases[] = {
+        {"missing", std::nullopt, 0, report},
+        {"empty", QByteArray(), 0644, advice + report},
+        {"one byte", "x", 0644, report},
+        {"two bytes", "  ", 0644, report},
+        {"three bytes", "abc", 0644, "abc" + report},
+        {"earlier report", report, 0644, report + report},
+        {"read-only", "abc", 0444, "abc" + report},
+        {".hidden read-only", "abc", 0400, "abc" + report},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(c.name[0] == '.' ? u(".Protokolldatei.txt") : u("Protokolldatei.txt"));
+        if (c.before) {
+            writeFile(path, *c.before);
+            ASSERT_TRUE(FileAttributes::SetMode(path, c.mode));
+        }
+        Report r("Funde", 0);
+        ASSERT_EQ(LogFile::Save(path, r.in), LogFile::Result::Saved);
+        EXPECT_EQ(readAll(path), c.after);
+        EXPECT_NE(FileAttributes::Mode(path) & 0200, 0);
+        EXPECT_TRUE(QFile::exists(path)) << "a hidden log keeps its name";
+    }
+}
+
+TEST(LogFile, NothingWhenNoFilesCollected)
+{
+    QTemporaryDir dir;
+    Report r("Funde", 0);
+    r.in.filesCollected = 0;
+    const QString fresh = dir.filePath(u("Protokolldatei.txt")), old = dir.filePath(u("alt.txt"));
+    writeFile(old, "");
+    EXPECT_EQ(LogFile::Save(fresh, r.in), LogFile::Result::Nothing);
+    EXPECT_EQ(LogFile::Save(old, r.in), LogFile::Result::Nothing);
+    EXPECT_FALSE(QFile::exists(fresh));
+    EXPECT_EQ(readAll(old), QByteArray());
+}
+
+TEST(LogFile, FailuresReturnFailed)
+{
+    QTemporaryDir dir;
+    Report r("Funde", 0);
+    EXPECT_EQ(LogFile::Save(dir.filePath(u("fehlt/Protokolldatei.txt")), r.in), LogFile::Result::Failed);
+    EXPECT_EQ(LogFile::Save(dir.path(), r.in), LogFile::Result::Failed) << "a folder in the log's place";
+    ListModel noColumns(German);
+    r.in.list = &noColumns;
+    EXPECT_EQ(LogFile::Save(dir.filePath(u("Protokolldatei.txt")), r.in), LogFile::Result::Failed);
+}
+
+} // namespace
