@@ -1,6 +1,7 @@
 // Whole runs through an in-memory host: the checks and their messages, both
 // passes over trees in every encoding, read-only, hidden and linked files,
 // the stop button, the summaries and the progress bar.
+#include "AppPaths.h"
 #include "FileAttributes.h"
 #include "ListModel.h"
 #include "ProgressBar.h"
@@ -72,6 +73,8 @@ public:
         return browseAnswer;
     }
     void SetBackupFolderCaption(const QString &t) override { backupCaption = t; }
+    void SetSaveEnabled(bool on) override { saveEnabled = on; }
+    void OpenDocument(const QString &path) override { opened = path; }
     void SetBackupButtonToolTip(const QString &t) override { backupToolTip = t; }
     void SetListCheckboxes(bool on) override { checkboxes = on; }
 
@@ -82,7 +85,8 @@ public:
     std::vector<ProgressBar::Request> progress;
     std::function<void(int)> onEvents;
     int events = 0;
-    QString info, toolTip, browseTitle, browseAnswer, backupCaption, backupToolTip;
+    QString info, toolTip, browseTitle, browseAnswer, backupCaption, backupToolTip, opened;
+    bool saveEnabled = false;
     bool nsChecked = true, checkboxes = false;
 };
 
@@ -587,6 +591,24 @@ TEST_F(Backup, FolderButton)
     run.cmdBackupFolder_Click();
     EXPECT_TRUE(run.BackupFolder.isEmpty());
     EXPECT_EQ(host.backupCaption, u("Backupordner: /daten/sicherung/"));
+}
+
+TEST_F(Run, SaveButtonWritesTheLogOnceAndOpensIt)
+{
+    AppPaths::SetProgramFolderForTesting(m_dir.path());
+    EXPECT_TRUE(run.cmdSave_Click().isEmpty()); // no run yet: nothing, no file
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(u("Protokolldatei.txt"))));
+    file(u("a.txt"), QByteArray("Wort"));
+    run.cmdStart_Click(0);
+    EXPECT_TRUE(host.saveEnabled);
+    const QString path = run.cmdSave_Click();
+    AppPaths::SetProgramFolderForTesting(QString());
+    EXPECT_EQ(path, m_dir.filePath(u("Protokolldatei.txt")));
+    EXPECT_EQ(host.opened, path);
+    EXPECT_FALSE(host.saveEnabled);
+    const QString report = QString::fromUtf8(bytesOf(path));
+    EXPECT_TRUE(report.contains(host.info + u("\r\n")));
+    EXPECT_TRUE(report.contains(u("     1   ") + m_dir.path() + u("/a.txt\r\n")));
 }
 
 struct ProgressCase
