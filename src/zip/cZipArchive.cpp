@@ -169,9 +169,7 @@ std::optional<ZipFileInfo> cZipArchive::FileInfo(int FileIdx) const
 {
     if (FileIdx < 0 || FileIdx >= FileCount())
         return std::nullopt;
-    const ArchiveEntry &e = m_entries[static_cast<std::size_t>(FileIdx)];
-    return ZipFileInfo{e.FileName, e.Attributes,  e.Crc32,        e.Size,   e.CompressedSize,
-                       e.Comment,  e.LastModified, e.Method, e.Offset, e.Flags};
+    return m_entries[static_cast<std::size_t>(FileIdx)].info;
 }
 
 bool cZipArchive::raiseError(const std::string &operation, const std::string &description, const std::string &source)
@@ -195,18 +193,19 @@ bool cZipArchive::AddFile(const VfsItem &File, const std::string &Name, const st
         VfsHandle source;
         source.Open(File);
         ArchiveEntry e;
+        e.info.Offset = -1;
         if (!Name.empty()) {
-            e.FileName = Name;
+            e.info.FileName = Name;
         } else {
             const std::string &n = source.Name();
             const std::size_t cut = n.find_last_of("\\/");
-            e.FileName = cut == std::string::npos ? n : n.substr(cut + 1);
+            e.info.FileName = cut == std::string::npos ? n : n.substr(cut + 1);
         }
-        const bool folder = !e.FileName.empty() && (e.FileName.back() == '\\' || e.FileName.back() == '/');
-        e.Size = folder ? 0 : to32(source.Size(), "AddFile");
-        e.Attributes = folder ? kAttrDirectory : source.Attributes();
-        e.Comment = Comment;
-        e.LastModified = source.LastWrite();
+        const bool folder = !e.info.FileName.empty() && (e.info.FileName.back() == '\\' || e.info.FileName.back() == '/');
+        e.info.Size = folder ? 0 : to32(source.Size(), "AddFile");
+        e.info.Attributes = folder ? kAttrDirectory : source.Attributes();
+        e.info.Comment = Comment;
+        e.info.LastModified = source.LastWrite();
         e.Data = File;
         e.Level = Level;
         m_entries.push_back(std::move(e));
@@ -225,9 +224,9 @@ void cZipArchive::writeEntry(Pass &pass, ArchiveEntry &e, int level)
 {
     VfsHandle &target = pass.target;
     pass.source.Open(e.Data);
-    const DosDateTime dos = toDos(e.LastModified);
-    e.Flags = nameFlags(e.FileName, pass.useUtf8);
-    const std::string name = textBytes(zipName(e.FileName), e.Flags);
+    const DosDateTime dos = toDos(e.info.LastModified);
+    e.info.Flags = nameFlags(e.info.FileName, pass.useUtf8);
+    const std::string name = textBytes(zipName(e.info.FileName), e.info.Flags);
     const std::uint16_t nameLength = to16(static_cast<std::int64_t>(name.size()), "CompressArchive");
 
     std::uint16_t version = kVersionDeflated;
@@ -238,7 +237,7 @@ void cZipArchive::writeEntry(Pass &pass, ArchiveEntry &e, int level)
         std::string h;
         put32(h, kLocalSignature);
         put16(h, version);
-        put16(h, e.Flags);
+        put16(h, e.info.Flags);
         put16(h, method);
         put16(h, dos.time);
         put16(h, dos.date);
@@ -257,8 +256,8 @@ void cZipArchive::writeEntry(Pass &pass, ArchiveEntry &e, int level)
     target.Write(provisional.data(), static_cast<std::int32_t>(provisional.size()));
     const std::int64_t dataStart = target.Seek(0, 1);
 
-    const std::int32_t recorded = e.Size;
-    if (e.Attributes & (kAttrDirectory | kAttrVolume)) {
+    const std::int32_t recorded = e.info.Size;
+    if (e.info.Attributes & (kAttrDirectory | kAttrVolume)) {
         // A folder has no data: stored, as unpackers expect for folders.
         method = 0;
         version = kVersionStored;
@@ -285,8 +284,8 @@ void cZipArchive::writeEntry(Pass &pass, ArchiveEntry &e, int level)
                 target.Write(pass.block.output.data(), static_cast<std::int32_t>(pass.block.output.size()));
                 size += inB;
                 compressed += static_cast<std::int64_t>(pass.block.output.size());
-                e.Size = to32(size, "CompressArchive");
-                e.CompressedSize = to32(compressed, "CompressArchive");
+                e.info.Size = to32(size, "CompressArchive");
+                e.info.CompressedSize = to32(compressed, "CompressArchive");
                 if (Progress)
                     Progress(m_currentIndex, size, recorded, cancel);
                 if (cancel) {
@@ -326,22 +325,22 @@ void cZipArchive::writeEntry(Pass &pass, ArchiveEntry &e, int level)
                 target.Write(pass.a.data(), n);
                 size += n;
                 compressed += n;
-                e.Size = to32(size, "CompressArchive");
-                e.CompressedSize = to32(compressed, "CompressArchive");
+                e.info.Size = to32(size, "CompressArchive");
+                e.info.CompressedSize = to32(compressed, "CompressArchive");
             }
         }
     }
 
     pass.source.Close();
-    e.Crc32 = ~crc; // 0 for no data: the register was never advanced
-    e.Size = to32(size, "CompressArchive");
-    e.CompressedSize = to32(compressed, "CompressArchive");
-    e.Method = method;
+    e.info.Crc32 = ~crc; // 0 for no data: the register was never advanced
+    e.info.Size = to32(size, "CompressArchive");
+    e.info.CompressedSize = to32(compressed, "CompressArchive");
+    e.info.Method = method;
     pass.centralVersion = std::max(pass.centralVersion, version);
     const std::int64_t end = target.Seek(0, 1);
     to32(end, "CompressArchive");
-    target.Seek(e.Offset, 0);
-    const std::string final = localHeader(e.Crc32);
+    target.Seek(e.info.Offset, 0);
+    const std::string final = localHeader(e.info.Crc32);
     target.Write(final.data(), static_cast<std::int32_t>(final.size()));
     target.Seek(end, 0);
 }
@@ -352,29 +351,29 @@ void cZipArchive::writeCentralDirectory(Pass &pass, const std::string &comment)
     const std::int64_t directoryOffset = target.Seek(0, 1);
     std::int64_t written = 0;
     for (const ArchiveEntry &e : m_entries) {
-        if (e.Offset < 0)
+        if (e.info.Offset < 0)
             continue;
-        const DosDateTime dos = toDos(e.LastModified);
-        const std::string name = textBytes(zipName(e.FileName), e.Flags);
-        const std::string entryComment = textBytes(e.Comment, e.Flags);
+        const DosDateTime dos = toDos(e.info.LastModified);
+        const std::string name = textBytes(zipName(e.info.FileName), e.info.Flags);
+        const std::string entryComment = textBytes(e.info.Comment, e.info.Flags);
         std::string h;
         put32(h, kCentralSignature);
         put16(h, kVersionMadeBy);
         put16(h, pass.centralVersion);
-        put16(h, e.Flags);
-        put16(h, e.Method);
+        put16(h, e.info.Flags);
+        put16(h, e.info.Method);
         put16(h, dos.time);
         put16(h, dos.date);
-        put32(h, e.Crc32);
-        put32(h, static_cast<std::uint32_t>(e.CompressedSize));
-        put32(h, static_cast<std::uint32_t>(e.Size));
+        put32(h, e.info.Crc32);
+        put32(h, static_cast<std::uint32_t>(e.info.CompressedSize));
+        put32(h, static_cast<std::uint32_t>(e.info.Size));
         put16(h, to16(static_cast<std::int64_t>(name.size()), "CompressArchive"));
         put16(h, to16(static_cast<std::int64_t>(e.Extra.size()), "CompressArchive"));
         put16(h, to16(static_cast<std::int64_t>(entryComment.size()), "CompressArchive"));
         put16(h, 0); // disk number start
         put16(h, 0); // internal attributes
-        put32(h, e.Attributes);
-        put32(h, static_cast<std::uint32_t>(e.Offset));
+        put32(h, e.info.Attributes);
+        put32(h, static_cast<std::uint32_t>(e.info.Offset));
         h += name;
         h.append(e.Extra.begin(), e.Extra.end());
         h += entryComment;
@@ -424,11 +423,11 @@ bool cZipArchive::CompressArchive(const VfsItem &ArchiveFile, const std::string 
                 return false;
             }
             if (skip) {
-                e.Offset = -1;
+                e.info.Offset = -1;
                 continue;
             }
             level = std::clamp(level, 0, 9);
-            e.Offset = to32(pass.target.Seek(0, 1), "CompressArchive");
+            e.info.Offset = to32(pass.target.Seek(0, 1), "CompressArchive");
             try {
                 writeEntry(pass, e, level);
             } catch (const std::bad_alloc &) {
@@ -448,8 +447,8 @@ bool cZipArchive::CompressArchive(const VfsItem &ArchiveFile, const std::string 
                 }
                 pass.releaseContext();
                 pass.source.Close();
-                pass.target.Seek(e.Offset, 0);
-                e.Offset = -1;
+                pass.target.Seek(e.info.Offset, 0);
+                e.info.Offset = -1;
             }
         }
         m_currentIndex = -1;

@@ -69,16 +69,7 @@ public:
 private:
     struct ArchiveEntry
     {
-        std::string FileName;
-        std::uint32_t Attributes = 0;
-        std::uint32_t Crc32 = 0;
-        std::int32_t Size = 0;
-        std::int32_t CompressedSize = 0;
-        std::string Comment;
-        std::tm LastModified{};
-        std::uint32_t Method = 0;
-        std::int32_t Offset = -1;
-        std::uint32_t Flags = 0;
+        ZipFileInfo info; // Offset -1: skipped or dropped, not in the central directory
         ByteArray Extra;
         VfsItem Data;
         std::int32_t Level = -1;
