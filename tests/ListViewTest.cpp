@@ -1,0 +1,831 @@
+// The results list widget: its layout, what it paints, and how it answers keys and the mouse.
+#include "ListView.h"
+
+#include "ListInputHandler.h"
+#include "ScrollBars.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+
+constexpr int H = ScrollBars::Horizontal;
+constexpr int V = ScrollBars::Vertical;
+// With a 13-pixel font a row is 17 pixels high (19 with check boxes) and
+// the header 21.
+constexpr int kFontPixels = 13;
+constexpr int kHeader = kFontPixels + 8;
+
+void SetClientSize(ListView &list, QSize size)
+{
+    // The frame and the bars take their share outside the client area, and
+    // the horizontal bar may come or go with the width.
+    for (int i = 0; i < 3 && list.viewport()->size() != size; ++i)
+        list.resize(size + (list.size() - list.viewport()->size()));
+}
+
+// A shown list without border: columns "c0", "c1", ... with the given widths,
+// rows whose column 0 reads "r0", "r1", ...
+std::unique_ptr<ListView> MakeList(const QList<int> &widths, int rows, QSize client = QSize(400, 360))
+{
+    auto list = std::make_unique<ListView>();
+    list->SetBorderStyle(0);
+    QFont font = list->font();
+    font.setPixelSize(kFontPixels);
+    list->setFont(font);
+    ListModel &model = list->Model();
+    for (int i = 0; i < widths.size(); ++i)
+        model.AddColumn(QStringLiteral("c%1").arg(i), QStringLiteral("Spalte %1").arg(i), 0, widths[i]);
+    for (int r = 0; r < rows; ++r)
+        model.AddItem(-1, QStringLiteral("r%1").arg(r));
+    list->show();
+    SetClientSize(*list, client);
+    return list;
+}
+
+QString Texts(const ListView &list, int column)
+{
+    QStringList texts;
+    for (int r = 0; r < list.Model().ItemCount(); ++r)
+        texts << list.Model().ItemText(r, column);
+    return texts.join(u' ');
+}
+
+QList<int> Selected(const ListView &list)
+{
+    QList<int> rows;
+    for (int r = 0; r < list.Model().ItemCount(); ++r)
+        if (list.Model().ItemSelected(r))
+            rows << r;
+    return rows;
+}
+
+// The client y of the middle of a row as the list shows it now.
+int RowY(const ListView &list, int row)
+{
+    return list.HeaderHeight() + (row - list.TopRow()) * list.ItemHeight() + list.ItemHeight() / 2;
+}
+
+void Send(ListView &list, QEvent::Type type, QPoint p, Qt::MouseButton button, Qt::MouseButtons buttons,
+          Qt::KeyboardModifiers modifiers)
+{
+    QMouseEvent event(type, QPointF(p), list.viewport()->mapToGlobal(QPointF(p)), button, buttons, modifiers);
+    QCoreApplication::sendEvent(list.viewport(), &event);
+}
+
+void Press(ListView &list, QPoint p, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    Send(list, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton, modifiers);
+}
+
+void Move(ListView &list, QPoint p)
+{
+    Send(list, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+}
+
+void Release(ListView &list, QPoint p, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    Send(list, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton, modifiers);
+}
+
+void ClickRow(ListView &list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int x = 40)
+{
+    const QPoint p(x, RowY(list, row));
+    Press(list, p, modifiers);
+    Release(list, p, modifiers);
+}
+
+QImage Shot(ListView &list)
+{
+    return list.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QColor Bgr(quint32 value)
+{
+    return Color::FromBGR(qint32(value));
+}
+
+// A draw callback made of a function, so each case says what it answers.
+struct CallbackFn : ICustomDraw
+{
+    std::function<bool(int, int, qint32 &, qint32 &)> fn;
+    bool CustomDraw(int row, int column, qint32 &back, qint32 &fore) override { return fn(row, column, back, fore); }
+};
+
+} // namespace
+
+class ListViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // --- Layout ------------------------------------------------------------
+
+    void rowHeight_data()
+    {
+        QTest::addColumn<bool>("autoSize");
+        QTest::addColumn<bool>("checkboxes");
+        QTest::addColumn<int>("paddingTop");
+        QTest::addColumn<int>("paddingBottom");
+        QTest::addColumn<int>("height");
+
+        QTest::newRow("from the font") << true << false << 4 << 4 << 17;
+        QTest::newRow("room for check boxes") << true << true << 4 << 4 << 19;
+        QTest::newRow("font and paddings") << false << false << 4 << 4 << 21;
+        QTest::newRow("paddings only count without auto-size") << true << false << 10 << 10 << 17;
+        QTest::newRow("check boxes only count with auto-size") << false << true << 2 << 1 << 16;
+        QTest::newRow("never below one pixel") << false << false << -20 << -20 << 1;
+    }
+    void rowHeight()
+    {
+        QFETCH(bool, autoSize);
+        QFETCH(bool, checkboxes);
+        QFETCH(int, paddingTop);
+        QFETCH(int, paddingBottom);
+        QFETCH(int, height);
+        auto list = MakeList({100}, 3);
+        list->SetItemsAutoSize(autoSize);
+        list->SetCheckboxes(checkboxes);
+        list->SetItemPaddingTop(paddingTop);
+        list->SetItemPaddingBottom(paddingBottom);
+        QCOMPARE(list->ItemHeight(), height);
+    }
+
+    void verticalLayout_data()
+    {
+        QTest::addColumn<int>("clientHeight");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("visible");
+        QTest::addColumn<int>("whole");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("lastTop");
+
+        // The list area counts from the header's height to the client
+        // height, both ends included: 360 - 21 + 1 = 340 pixels.
+        QTest::newRow("340 pixels, 10 rows") << 360 << 10 << 20 << 20 << false << 0;
+        QTest::newRow("340 pixels, 20 rows") << 360 << 20 << 20 << 20 << false << 0;
+        QTest::newRow("340 pixels, 21 rows") << 360 << 21 << 20 << 20 << true << 1;
+        QTest::newRow("340 pixels, 200 rows") << 360 << 200 << 20 << 20 << true << 180;
+        // 21.5 rounds to 22 shown, 21 fit whole; the 22nd must still be reachable.
+        QTest::newRow("357 pixels, 22 rows") << 377 << 22 << 22 << 21 << true << 1;
+        QTest::newRow("345 pixels: a part row counts") << 365 << 30 << 21 << 20 << true << 10;
+    }
+    void verticalLayout()
+    {
+        QFETCH(int, clientHeight);
+        QFETCH(int, rows);
+        QFETCH(int, visible);
+        QFETCH(int, whole);
+        QFETCH(bool, enabled);
+        QFETCH(int, lastTop);
+        auto list = MakeList({100}, rows, QSize(300, clientHeight));
+        QCOMPARE(list->VisibleRowCount(), visible);
+        QCOMPARE(list->FullyVisibleRowCount(), whole);
+        QCOMPARE(list->Bars().Enabled(V), enabled);
+        list->Bars().SetValue(V, 100000);
+        QCOMPARE(list->TopRow(), lastTop);
+        // The last row ends inside the window (its last pixel line may be cut).
+        QVERIFY(kHeader + (rows - list->TopRow()) * list->ItemHeight() <= clientHeight + 1);
+        // An emptied list keeps no scroll range.
+        list->Model().Clear();
+        QVERIFY(!list->Bars().Enabled(V));
+        QCOMPARE(list->TopRow(), 0);
+    }
+
+    void horizontalBar_data()
+    {
+        QTest::addColumn<QList<int>>("widths");
+        QTest::addColumn<int>("clientWidth");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<int>("largeChange");
+        QTest::addColumn<int>("lastValue");
+
+        QTest::newRow("300 in 250") << QList<int>{100, 200} << 250 << true << 49 << 150 << 50;
+        QTest::newRow("300 in 300") << QList<int>{100, 200} << 300 << false << 0 << 0 << 0;
+        QTest::newRow("half of 601 rounds to even") << QList<int>{300, 301} << 200 << true << 400 << 300 << 401;
+    }
+    void horizontalBar()
+    {
+        QFETCH(QList<int>, widths);
+        QFETCH(int, clientWidth);
+        QFETCH(bool, shown);
+        QFETCH(int, max);
+        QFETCH(int, largeChange);
+        QFETCH(int, lastValue);
+        auto list = MakeList(widths, 5, QSize(clientWidth, 200));
+        QCOMPARE(list->Bars().Visible(H), shown);
+        QCOMPARE(list->horizontalScrollBar()->isVisible(), shown);
+        if (shown) {
+            QCOMPARE(list->Bars().Max(H), max);
+            QCOMPARE(list->Bars().LargeChange(H), largeChange);
+            QCOMPARE(list->Bars().SmallChange(H), 3);
+        }
+        list->Bars().SetValue(H, 100000);
+        QCOMPARE(list->ScrollX(), lastValue);
+    }
+
+    void autoSizedWidths_data()
+    {
+        QTest::addColumn<QList<int>>("widths");
+        QTest::addColumn<QList<bool>>("resizable");
+        QTest::addColumn<QList<bool>>("visible");
+        QTest::addColumn<int>("clientWidth");
+        QTest::addColumn<QList<int>>("autoSized");
+
+        const QList<bool> all{true, true, true};
+        QTest::newRow("450") << QList<int>{100, 300, 50} << QList<bool>{true, true, false} << all << 450
+                             << QList<int>{100, 300, 50};
+        QTest::newRow("850") << QList<int>{100, 300, 50} << QList<bool>{true, true, false} << all << 850
+                             << QList<int>{200, 600, 50};
+        QTest::newRow("the last column is cut")
+            << QList<int>{100, 100, 100} << all << all << 301 << QList<int>{101, 101, 99};
+        QTest::newRow("a hidden column takes no share")
+            << QList<int>{100, 300, 50} << QList<bool>{true, true, false} << QList<bool>{true, false, true} << 450
+            << QList<int>{400, 0, 50};
+    }
+    void autoSizedWidths()
+    {
+        QFETCH(QList<int>, widths);
+        QFETCH(QList<bool>, resizable);
+        QFETCH(QList<bool>, visible);
+        QFETCH(int, clientWidth);
+        QFETCH(QList<int>, autoSized);
+        auto list = MakeList(widths, 3, QSize(clientWidth, 200));
+        for (int i = 0; i < widths.size(); ++i) {
+            list->Model().SetColumnResizable(i, resizable[i]);
+            list->Model().SetColumnVisible(i, visible[i]);
+        }
+        list->SetColumnsAutoSize(true);
+        QList<int> drawn;
+        for (int i = 0; i < widths.size(); ++i)
+            drawn << list->ColumnDrawWidth(i);
+        QCOMPARE(drawn, autoSized);
+        QCOMPARE(list->TotalColumnWidth(), clientWidth);
+        QVERIFY(!list->Bars().Visible(H));
+        QCOMPARE(list->Model().ColumnWidth(0), widths[0]); // the width itself stays
+    }
+
+    void pointQueries_data()
+    {
+        QTest::addColumn<bool>("hideFirst");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("row");
+
+        QTest::newRow("first pixel") << false << 0 << kHeader << 0 << 0;
+        QTest::newRow("last pixel of column 0") << false << 99 << kHeader + 16 << 0 << 0;
+        QTest::newRow("first pixel of row 1") << false << 100 << kHeader + 17 << 1 << 1;
+        QTest::newRow("right of the columns") << false << 300 << kHeader + 40 << -1 << -1;
+        QTest::newRow("a hidden column is never hit") << true << 10 << kHeader + 40 << 1 << 2;
+        QTest::newRow("below the rows") << false << 10 << kHeader + 17 * 5 << 0 << -1;
+    }
+    void pointQueries()
+    {
+        QFETCH(bool, hideFirst);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(int, column);
+        QFETCH(int, row);
+        auto list = MakeList({100, 200}, 5);
+        if (hideFirst)
+            list->Model().SetColumnVisible(0, false);
+        QCOMPARE(list->ColumnFromPoint(x, y), column);
+        QCOMPARE(list->RowFromPoint(x, y, true), row);
+    }
+
+    // --- Painting ----------------------------------------------------------
+
+    void cellColours_data()
+    {
+        QTest::addColumn<int>("callback");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<quint32>("colour");
+
+        // Back colour green, selected back colour red; row 1 is selected.
+        QTest::newRow("own: plain row") << 0 << 0 << quint32(0x00FF00);
+        QTest::newRow("own: selected row") << 0 << 1 << quint32(0x0000FF);
+        QTest::newRow("true untouched: selection not shown") << 1 << 1 << quint32(0x00FF00);
+        QTest::newRow("chosen back colour") << 2 << 1 << quint32(0xFF0000);
+        QTest::newRow("left at -1 falls back") << 2 << 0 << quint32(0x00FF00);
+        QTest::newRow("system colour") << 3 << 0 << Color::ToBGR(QGuiApplication::palette().color(QPalette::Highlight));
+        QTest::newRow("nothing restores the own callback") << 4 << 1 << quint32(0x0000FF);
+    }
+    void cellColours()
+    {
+        QFETCH(int, callback);
+        QFETCH(int, row);
+        QFETCH(quint32, colour);
+        auto list = MakeList({100, 100}, 3);
+        list->SetBackColor(0x00FF00);
+        list->SetSelectedBackColor(0x0000FF);
+        list->Model().SetItemSelected(1, true);
+        CallbackFn fn;
+        fn.fn = [callback](int r, int, qint32 &back, qint32 &) {
+            if (callback == 2 && r == 1)
+                back = 0xFF0000;
+            if (callback == 3)
+                back = qint32(0x8000000D);
+            return true;
+        };
+        if (callback != 0)
+            list->SetDrawCallback(&fn);
+        if (callback == 4)
+            list->SetDrawCallback(nullptr);
+        QCOMPARE(Shot(*list).pixelColor(95, RowY(*list, row)), Bgr(colour));
+    }
+
+    void separatorColumnIsOnePixelOfItsOwnColour()
+    {
+        auto list = MakeList({50, 1, 50}, 4);
+        list->SetBackColor(0xFFFFFF);
+        CallbackFn fn;
+        fn.fn = [](int, int column, qint32 &back, qint32 &) {
+            if (column == 1)
+                back = 0xC0C0C0;
+            return true;
+        };
+        list->SetDrawCallback(&fn);
+        const QImage image = Shot(*list);
+        for (int row = 0; row < 4; ++row) {
+            const int y = RowY(*list, row);
+            QCOMPARE(image.pixelColor(49, y), QColor(Qt::white));
+            QCOMPARE(image.pixelColor(50, y), QColor(0xC0, 0xC0, 0xC0));
+            QCOMPARE(image.pixelColor(51, y), QColor(Qt::white));
+        }
+        // Right of the columns the row is back colour.
+        QCOMPARE(image.pixelColor(200, RowY(*list, 0)), QColor(Qt::white));
+    }
+
+    void checkbox_data()
+    {
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<quint32>("pen");
+
+        QTest::newRow("plain") << false << false << quint32(0x000080);
+        QTest::newRow("checked") << false << true << quint32(0x000080);
+        QTest::newRow("selected and checked") << true << true << quint32(0xFF0000);
+    }
+    void checkbox()
+    {
+        QFETCH(bool, selected);
+        QFETCH(bool, checked);
+        QFETCH(quint32, pen);
+        auto list = MakeList({100}, 2);
+        list->Model().SetItemText(0, 0, QString());
+        list->SetBackColor(0xFFFFFF);
+        list->SetSelectedBackColor(0xFFFFFF);
+        list->SetCheckboxColor(0x000080);
+        list->SetCheckboxSelectedColor(0xFF0000);
+        list->SetCheckboxes(true);
+        list->Refresh();
+        list->Model().SetItemSelected(0, selected);
+        list->Model().SetItemChecked(0, checked);
+        const QImage image = Shot(*list);
+        // Row 0 spans y 21 .. 39: X = 3, Y = (21 + 40) / 2 - 6.5 = 24.
+        const int X = 3, Y = 24;
+        const QColor ink = Bgr(pen), paper(Qt::white);
+        const auto expect = [&](std::initializer_list<QPoint> points, const QColor &colour) {
+            for (const QPoint &p : points)
+                QVERIFY2(image.pixelColor(X + p.x(), Y + p.y()) == colour,
+                         qPrintable(QStringLiteral("X%1, Y%2").arg(p.x()).arg(p.y())));
+        };
+        // Both outlines, inside and outside them, the tick, and two end
+        // points of tick segments that stay out.
+        expect({{-1, -1}, {13, -1}, {13, 13}, {-1, 13}, {0, 0}, {12, 12}, {6, 0}, {6, 13}}, ink);
+        expect({{1, 1}, {11, 2}, {10, 10}, {-2, 6}, {14, 6}, {6, 10}, {3, 9}}, paper);
+        expect({{9, 3}, {7, 7}, {4, 8}, {3, 7}, {5, 9}}, checked ? ink : paper);
+    }
+
+    void checkboxesMoveColumn0TextRight()
+    {
+        auto list = MakeList({200, 200}, 1);
+        list->SetBackColor(0xFFFFFF);
+        list->Model().SetItemText(0, 0, QStringLiteral("M"));
+        const auto firstInk = [&](int from) {
+            const QImage image = Shot(*list);
+            for (int x = from; x < 200; ++x)
+                for (int y = kHeader; y < kHeader + list->ItemHeight(); ++y)
+                    if (image.pixelColor(x, y) != QColor(Qt::white))
+                        return x;
+            return -1;
+        };
+        const int without = firstInk(0);
+        list->SetCheckboxes(true);
+        list->Refresh();
+        const int with = firstInk(17); // right of the check box
+        QVERIFY(without >= 0);
+        QCOMPARE(with - without, 18);
+    }
+
+    void focusMark_data()
+    {
+        QTest::addColumn<bool>("solid");
+        QTest::addColumn<bool>("focus");
+        QTest::addColumn<bool>("outline");
+
+        QTest::newRow("solid with focus") << true << true << true;
+        QTest::newRow("no focus") << true << false << false;
+        QTest::newRow("dotted") << false << true << false;
+    }
+    void focusMark()
+    {
+        QFETCH(bool, solid);
+        QFETCH(bool, focus);
+        QFETCH(bool, outline);
+        auto list = MakeList({100, 100}, 4);
+        QLineEdit other;
+        other.show();
+        list->SetBackColor(0xFFFFFF);
+        list->SetFocusRectColor(0xFF00FF);
+        list->SetSolidFocusRect(solid);
+        list->Model().SetSelectedItem(2);
+        list->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(list.get()));
+        list->setFocus();
+        if (!focus) {
+            other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+        }
+        QCOMPARE(list->hasFocus(), focus);
+        const QImage image = Shot(*list);
+        const int top = kHeader + 2 * 17, bottom = top + 16;
+        const QColor mark = Bgr(0xFF00FF);
+        for (const QPoint &p : {QPoint(0, top), QPoint(199, top), QPoint(199, bottom), QPoint(0, bottom)})
+            QCOMPARE(image.pixelColor(p) == mark, outline);
+        QVERIFY(image.pixelColor(100, top + 8) != mark);
+        QVERIFY(image.pixelColor(0, top - 1) != mark);
+    }
+
+    // --- Keyboard ----------------------------------------------------------
+
+    void spaceAndClicksOnTheCheckbox_data()
+    {
+        QTest::addColumn<int>("clickX"); // -1: the space key on the current row 1
+        QTest::addColumn<int>("toggledRow");
+        QTest::addColumn<int>("itemChecks");
+        QTest::addColumn<int>("current");
+
+        QTest::newRow("space") << -1 << 1 << 0 << 1;
+        QTest::newRow("click at x 3") << 3 << 2 << 1 << 1;
+        QTest::newRow("click at x 14") << 14 << 2 << 1 << 1;
+        QTest::newRow("click at x 2 selects") << 2 << -1 << 0 << 2;
+        QTest::newRow("click at x 15 selects") << 15 << -1 << 0 << 2;
+    }
+    void spaceAndClicksOnTheCheckbox()
+    {
+        QFETCH(int, clickX);
+        QFETCH(int, toggledRow);
+        QFETCH(int, itemChecks);
+        QFETCH(int, current);
+        auto list = MakeList({100, 100}, 5);
+        list->SetCheckboxes(true);
+        list->Refresh();
+        ClickRow(*list, 1);
+        QSignalSpy checks(list.get(), &ListView::ItemCheck);
+        QSignalSpy downs(list.get(), &ListView::MouseDown);
+        if (clickX < 0)
+            QTest::keyClick(list.get(), Qt::Key_Space);
+        else
+            ClickRow(*list, 2, Qt::NoModifier, clickX);
+        for (int r = 0; r < 5; ++r)
+            QCOMPARE(list->Model().ItemChecked(r), r == toggledRow);
+        QCOMPARE(checks.count(), itemChecks);
+        if (itemChecks)
+            QCOMPARE(checks.at(0).at(0).toInt(), toggledRow);
+        QCOMPARE(list->SelectedItem(), current);
+        QCOMPARE(Selected(*list), QList<int>{current});
+        QCOMPARE(downs.count(), clickX >= 0 && toggledRow < 0 ? 1 : 0);
+    }
+
+    void selectionKeys_data()
+    {
+        QTest::addColumn<QString>("keys"); // s Shift+Down, u Shift+Up, c Ctrl+Space, d Down, k Ctrl+Down
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("current");
+
+        // Each case starts with rows 1 to 3 selected and row 3 current.
+        QTest::newRow("Shift+Down extends") << "s" << QList<int>{1, 2, 3, 4} << 4;
+        QTest::newRow("Ctrl+Space, Shift+Down unselects") << "cs" << QList<int>{1, 2} << 4;
+        QTest::newRow("Ctrl+Space twice, Shift+Down selects") << "ccs" << QList<int>{1, 2, 3, 4} << 4;
+        QTest::newRow("Ctrl+Space, Shift+Up unselects back") << "cu" << QList<int>{1} << 2;
+        QTest::newRow("Ctrl+Down moves only the current row") << "k" << QList<int>{1, 2, 3} << 4;
+        QTest::newRow("Down selects just the next row") << "cd" << QList<int>{4} << 4;
+    }
+    void selectionKeys()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QList<int>, selected);
+        QFETCH(int, current);
+        auto list = MakeList({100}, 8);
+        ClickRow(*list, 1);
+        ClickRow(*list, 3, Qt::ShiftModifier);
+        QCOMPARE(Selected(*list), (QList<int>{1, 2, 3}));
+        const QHash<QChar, QPair<Qt::Key, Qt::KeyboardModifiers>> codes{{u's', {Qt::Key_Down, Qt::ShiftModifier}},
+                                                                        {u'u', {Qt::Key_Up, Qt::ShiftModifier}},
+                                                                        {u'c', {Qt::Key_Space, Qt::ControlModifier}},
+                                                                        {u'd', {Qt::Key_Down, Qt::NoModifier}},
+                                                                        {u'k', {Qt::Key_Down, Qt::ControlModifier}}};
+        for (QChar k : keys)
+            QTest::keyClick(list.get(), codes[k].first, codes[k].second);
+        QCOMPARE(Selected(*list), selected);
+        QCOMPARE(list->SelectedItem(), current);
+    }
+
+    void navigationScrolls_data()
+    {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("newCurrent");
+        QTest::addColumn<int>("newTop");
+
+        // 20 rows show, 19 of them before the last one.
+        QTest::newRow("Down inside the page") << 17 << 0 << int(Qt::Key_Down) << 18 << 0;
+        QTest::newRow("Down onto the last row shown") << 18 << 0 << int(Qt::Key_Down) << 19 << 1;
+        QTest::newRow("Up above the top") << 10 << 10 << int(Qt::Key_Up) << 9 << 9;
+        QTest::newRow("Up at the first row") << 0 << 0 << int(Qt::Key_Up) << 0 << 0;
+        QTest::newRow("Page Down") << 0 << 0 << int(Qt::Key_PageDown) << 19 << 19;
+        QTest::newRow("Page Up") << 30 << 30 << int(Qt::Key_PageUp) << 11 << 11;
+        QTest::newRow("Page Down stops at the last row") << 95 << 80 << int(Qt::Key_PageDown) << 99 << 80;
+    }
+    void navigationScrolls()
+    {
+        QFETCH(int, current);
+        QFETCH(int, top);
+        QFETCH(int, key);
+        QFETCH(int, newCurrent);
+        QFETCH(int, newTop);
+        auto list = MakeList({100}, 100);
+        QCOMPARE(list->VisibleRowCount(), 20);
+        list->SetSelectedItem(current);
+        list->Bars().SetValue(V, top);
+        QSignalSpy clicks(list.get(), &ListView::Click);
+        QTest::keyClick(list.get(), Qt::Key(key));
+        QCOMPARE(list->SelectedItem(), newCurrent);
+        QCOMPARE(list->TopRow(), newTop);
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(clicks.at(0).at(0).toInt(), newCurrent);
+    }
+
+    void keyDownHandlerChangesTheKey()
+    {
+        auto list = MakeList({100}, 5);
+        list->SetSelectedItem(0);
+        connect(list.get(), &ListView::KeyDown, list.get(), [](int *key, int shift) {
+            QCOMPARE(shift, 0);
+            if (*key == Qt::Key_J)
+                *key = Qt::Key_Down;
+        });
+        QTest::keyClick(list.get(), Qt::Key_J);
+        QCOMPARE(list->SelectedItem(), 1);
+    }
+
+    // --- Mouse on rows -----------------------------------------------------
+
+    void plainClickOnASelectedRowKeepsOnlyIt()
+    {
+        auto list = MakeList({100}, 6);
+        ClickRow(*list, 1);
+        ClickRow(*list, 3, Qt::ShiftModifier);
+        const QPoint p(40, RowY(*list, 2));
+        Press(*list, p);
+        QCOMPARE(Selected(*list), (QList<int>{1, 2, 3}));
+        QCOMPARE(list->SelectedItem(), 2);
+        Release(*list, p);
+        QCOMPARE(Selected(*list), QList<int>{2});
+    }
+
+    void shiftClickSelectsARange_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QList<int>>("selected");
+
+        QTest::newRow("down") << 2 << 5 << QList<int>{2, 3, 4, 5, 8};
+        QTest::newRow("up") << 5 << 2 << QList<int>{2, 3, 4, 5, 8};
+        QTest::newRow("no current row") << -1 << 5 << QList<int>{5, 8};
+    }
+    void shiftClickSelectsARange()
+    {
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QList<int>, selected);
+        auto list = MakeList({100}, 10);
+        ClickRow(*list, 8);
+        if (from >= 0)
+            ClickRow(*list, from, Qt::ControlModifier);
+        else
+            list->SetSelectedItem(-1);
+        ClickRow(*list, to, Qt::ShiftModifier);
+        QCOMPARE(Selected(*list), selected);
+        QCOMPARE(list->SelectedItem(), to);
+    }
+
+    void doubleClick_data()
+    {
+        QTest::addColumn<bool>("unselectFirst");
+        QTest::addColumn<int>("raised");
+
+        QTest::newRow("on the current, selected row") << false << 1;
+        QTest::newRow("on an unselected current row") << true << 0;
+    }
+    void doubleClick()
+    {
+        QFETCH(bool, unselectFirst);
+        QFETCH(int, raised);
+        auto list = MakeList({100}, 5);
+        ClickRow(*list, 2);
+        if (unselectFirst)
+            ClickRow(*list, 2, Qt::ControlModifier);
+        QSignalSpy doubles(list.get(), &ListView::DblClick);
+        QSignalSpy clicks(list.get(), &ListView::Click);
+        const QPoint p(40, RowY(*list, 2));
+        Send(*list, QEvent::MouseButtonDblClick, p, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        Release(*list, p);
+        QCOMPARE(doubles.count(), raised);
+        QCOMPARE(clicks.count(), 0);
+    }
+
+    void dragMovesTheSelectedRows_data()
+    {
+        QTest::addColumn<QList<int>>("selected");
+        QTest::addColumn<int>("pressed");
+        QTest::addColumn<QList<int>>("moves");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<int>("itemsMoved");
+        QTest::addColumn<QList<int>>("selectedAfter");
+
+        QTest::newRow("two rows down two places in one move")
+            << QList<int>{3, 4} << 3 << QList<int>{5} << "r0 r1 r2 r5 r6 r3 r4 r7" << 1 << QList<int>{5, 6};
+        QTest::newRow("the same in two moves")
+            << QList<int>{3, 4} << 3 << QList<int>{4, 5} << "r0 r1 r2 r5 r6 r3 r4 r7" << 2 << QList<int>{5, 6};
+        QTest::newRow("a move that stays raises nothing")
+            << QList<int>{3, 4} << 3 << QList<int>{3, 5, 5} << "r0 r1 r2 r5 r6 r3 r4 r7" << 1 << QList<int>{5, 6};
+        QTest::newRow("up") << QList<int>{3, 4} << 4 << QList<int>{2} << "r0 r3 r4 r1 r2 r5 r6 r7" << 1
+                            << QList<int>{1, 2};
+        QTest::newRow("the block stays whole at the end")
+            << QList<int>{6, 7} << 6 << QList<int>{7} << "r0 r1 r2 r3 r4 r5 r6 r7" << 0 << QList<int>{6};
+    }
+    void dragMovesTheSelectedRows()
+    {
+        QFETCH(QList<int>, selected);
+        QFETCH(int, pressed);
+        QFETCH(QList<int>, moves);
+        QFETCH(QString, order);
+        QFETCH(int, itemsMoved);
+        QFETCH(QList<int>, selectedAfter);
+        auto list = MakeList({100}, 8);
+        ClickRow(*list, selected.first());
+        ClickRow(*list, selected.last(), Qt::ShiftModifier);
+        QSignalSpy moved(list.get(), &ListView::ItemsMoved);
+        Press(*list, QPoint(40, RowY(*list, pressed)));
+        for (int row : moves)
+            Move(*list, QPoint(40, RowY(*list, row)));
+        Release(*list, QPoint(40, RowY(*list, moves.last())));
+        QCOMPARE(Texts(*list, 0), order);
+        QCOMPARE(moved.count(), itemsMoved);
+        QCOMPARE(Selected(*list), selectedAfter);
+    }
+
+    void autoScrollWhileDragSelecting()
+    {
+        auto list = MakeList({100}, 100);
+        QList<int> tops;
+        connect(&list->Bars(), &ScrollBars::Change, list.get(), [&](int bar) {
+            if (bar == V)
+                tops << list->TopRow();
+        });
+        Press(*list, QPoint(40, RowY(*list, 2)));
+        const QPoint below(40, list->viewport()->height() + 10);
+        Move(*list, below);
+        QTRY_VERIFY_WITH_TIMEOUT(list->TopRow() >= 6, 5000);
+        Release(*list, below);
+        // One row at a time, each followed by a selection that reaches the
+        // row under the pointer.
+        for (int i = 0; i < tops.size(); ++i)
+            QCOMPARE(tops[i], i + 1);
+        const int current = list->SelectedItem();
+        QCOMPARE(current, list->RowFromPoint(40, below.y()));
+        QList<int> expected;
+        for (int r = 2; r <= current; ++r)
+            expected << r;
+        QCOMPARE(Selected(*list), expected);
+        // The release stops the timer.
+        const int top = list->TopRow();
+        QTest::qWait(60);
+        QCOMPARE(list->TopRow(), top);
+    }
+
+    // --- Mouse on the header -----------------------------------------------
+
+    void headerZones_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("resized"); // column whose width follows the pointer, or -1
+        QTest::addColumn<int>("clicked"); // column whose ColumnClick comes on release, or -1
+
+        // Column 0 spans 0 .. 99, column 1 100 .. 299.
+        QTest::newRow("4 pixels left of the edge") << 96 << 0 << -1;
+        QTest::newRow("5 pixels left of the edge") << 95 << -1 << -1;
+        QTest::newRow("6 pixels left of the edge") << 94 << -1 << 0;
+        QTest::newRow("4 pixels right of the edge") << 104 << 0 << -1;
+        QTest::newRow("5 pixels into the next cell") << 105 << -1 << -1;
+        QTest::newRow("6 pixels into the next cell") << 106 << -1 << 1;
+        QTest::newRow("edge of a fixed column") << 298 << -1 << -1;
+    }
+    void headerZones()
+    {
+        QFETCH(int, x);
+        QFETCH(int, resized);
+        QFETCH(int, clicked);
+        auto list = MakeList({100, 200}, 3, QSize(500, 200));
+        list->Model().SetColumnResizable(1, false);
+        QSignalSpy columnClicks(list.get(), &ListView::ColumnClick);
+        QSignalSpy downs(list.get(), &ListView::MouseDown);
+        Press(*list, QPoint(x, 5));
+        Move(*list, QPoint(x + 20, 5));
+        Release(*list, QPoint(x + 20, 5));
+        QCOMPARE(list->Model().ColumnWidth(0), resized == 0 ? x + 20 : 100);
+        QCOMPARE(list->Model().ColumnWidth(1), 200);
+        QCOMPARE(columnClicks.count(), clicked >= 0 ? 1 : 0);
+        if (clicked >= 0)
+            QCOMPARE(columnClicks.at(0).at(0).toInt(), clicked);
+        QCOMPARE(downs.count(), 0);
+    }
+
+    void columnWidthNeverBelowFive_data()
+    {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("width");
+
+        // Column 1 starts at 100.
+        QTest::newRow("left of its left edge") << 50 << 5;
+        QTest::newRow("on its left edge") << 100 << 5;
+        QTest::newRow("5 pixels") << 105 << 5;
+        QTest::newRow("6 pixels") << 106 << 6;
+        QTest::newRow("wider") << 350 << 250;
+    }
+    void columnWidthNeverBelowFive()
+    {
+        QFETCH(int, x);
+        QFETCH(int, width);
+        auto list = MakeList({100, 200}, 3, QSize(500, 200));
+        Press(*list, QPoint(300, 5));
+        Move(*list, QPoint(x, 5));
+        QCOMPARE(list->Model().ColumnWidth(1), width);
+        QCOMPARE(list->TotalColumnWidth(), 100 + width);
+        Release(*list, QPoint(x, 5));
+    }
+
+    void headerClicksSortBothWays_data()
+    {
+        QTest::addColumn<bool>("sortable");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+
+        QTest::newRow("counts") << true << 0 << "100 10 9 2"
+                                << "2 9 10 100";
+        QTest::newRow("names") << true << 1 << "A b c d"
+                               << "d c b A";
+        QTest::newRow("not sortable") << false << 0 << "10 9 100 2"
+                                      << "10 9 100 2";
+    }
+    void headerClicksSortBothWays()
+    {
+        QFETCH(bool, sortable);
+        QFETCH(int, column);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        auto list = MakeList({100, 100}, 0, QSize(300, 200));
+        const QStringList counts{"10", "9", "100", "2"}, names{"b", "A", "d", "c"};
+        for (int r = 0; r < 4; ++r) {
+            list->Model().AddItem(-1, counts[r]);
+            list->Model().SetItemText(r, 1, names[r]);
+        }
+        list->SetSortable(sortable);
+        QSignalSpy columnClicks(list.get(), &ListView::ColumnClick);
+        const QPoint cell(column * 100 + 50, 5);
+        Press(*list, cell);
+        Release(*list, cell);
+        QCOMPARE(Texts(*list, column), first);
+        QCOMPARE(list->Model().ColumnAt(column).LastSortOrder, sortable ? 1 : 0);
+        Press(*list, cell);
+        Release(*list, QPoint(250, 150)); // the release counts anywhere
+        QCOMPARE(Texts(*list, column), second);
+        QCOMPARE(list->Model().ColumnAt(column).LastSortOrder, 0);
+        QCOMPARE(columnClicks.count(), 2);
+        QVERIFY(!list->Model().ColumnAt(column).Pushed);
+    }
+};
+
+QTEST_MAIN(ListViewTest)
+#include "ListViewTest.moc"
