@@ -1,17 +1,247 @@
-// The main window as the user first sees it.
+// The whole program through its main window, offscreen, with message boxes
+// answered through the run host.
+#include "AppPaths.h"
+#include "ListModel.h"
+#include "ListView.h"
+#include "ProgressBox.h"
+#include "TextBoxW.h"
+#include "WindowRunHost.h"
 #include "frmMain.h"
+#include "frmRTF.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <deque>
+
+namespace {
+
+struct Shown
+{
+    QString text, title;
+    RunHost::Icon icon;
+};
+
+} // namespace
 
 class frmMainTest : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_program; // settings.ini and the log live here
+    QTemporaryDir m_tree;
+    std::deque<RunHost::Answer> m_answers;
+    std::vector<Shown> m_shown;
+
+    void put(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_tree.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QByteArray bytesOf(const QString &name)
+    {
+        QFile f(m_tree.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void fill(frmMain &w, const QString &find, const QString &replace = QString())
+    {
+        w.txtStartFolder->setText(m_tree.path());
+        w.txtFindW->SetText(find);
+        w.txtReplaceW->SetText(replace);
+    }
+
 private slots:
-    void captionIsTheProgramsTitle()
+    void initTestCase()
+    {
+        AppPaths::SetProgramFolderForTesting(m_program.path());
+        WindowRunHost::SetMessageHook([this](const QString &text, RunHost::Buttons b, RunHost::Icon i,
+                                             const QString &title) {
+            m_shown.push_back({text, title, i});
+            if (b == RunHost::Buttons::Ok)
+                return RunHost::Answer::Ok;
+            if (m_answers.empty())
+                return RunHost::Answer::No;
+            const RunHost::Answer a = m_answers.front();
+            m_answers.pop_front();
+            return a;
+        });
+        WindowRunHost::SetOpenHook([](const QString &) {});
+    }
+    void init()
+    {
+        m_shown.clear();
+        m_answers.clear();
+        QFile::remove(AppPaths::SettingsPath());
+        QDir(m_tree.path()).removeRecursively();
+        QDir().mkpath(m_tree.path());
+    }
+
+    void startsAsDesigned()
     {
         frmMain w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Velmora - Dateiübergreifend Suchen & Ersetzen"));
+        QCOMPARE(w.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.html;*.php"));
+        QCOMPARE(w.ListView1->Model().ItemCount(), 12);
+        QCOMPARE(w.ListView1->Model().ColumnCount(), 7);
+        QVERIFY(!w.chkNS->isEnabled());
+        QCOMPARE(w.cmdStart[1]->text(), QStringLiteral("Suchen && Ersetzen"));
+        QVERIFY(w.txtFindW->MultiLine());
+        QCOMPARE(w.txtFindW->ScrollBars(), 3);
+    }
+
+    void filterFromTheBoxes()
+    {
+        frmMain w;
+        for (QCheckBox *b : w.chkP)
+            b->setChecked(false);
+        w.chkP[0]->setChecked(true);
+        w.chkP[11]->setChecked(true);
+        w.chkP_Click();
+        QCOMPARE(w.txtPattern->text(), QStringLiteral("*.txt;*.php"));
+        w.chkP[0]->setChecked(false);
+        w.chkP[11]->setChecked(false);
+        w.chkP_Click();
+        QCOMPARE(w.txtPattern->text(), QString());
+    }
+
+    void searchFillsTheListAndTheSummary()
+    {
+        put(QStringLiteral("a.txt"), "Suchwort und suchwort");
+        put(QStringLiteral("b.php"), "kein Treffer");
+        put(QStringLiteral("c.txt"), "SUCHWORT");
+        frmMain w;
+        fill(w, QStringLiteral("Suchwort"));
+        w.cmdStart_Click(0);
+        ListModel &list = w.ListView1->Model();
+        QCOMPARE(list.ItemCount(), 2);
+        QCOMPARE(list.ItemText(0, 2), QStringLiteral("a.txt"));
+        QCOMPARE(list.ItemText(0, 0).trimmed(), QStringLiteral("2"));
+        QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Textsuche abgeschlossen! In 2 Dateien von 3 ")));
+        QVERIFY(w.cmdSave->isEnabled());
+        QVERIFY(!w.cmdAbbruch->isEnabled());
+        QVERIFY(w.cmdStart[0]->isEnabled());
+        QCOMPARE(w.ListView1->toolTip(), QStringLiteral("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
+        QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Die Suche ist beendet: "));
+
+        // The check marks drive "Nur selektierte Dateien ersetzen?".
+        list.SetItemChecked(1, true);
+        w.ListView1_ItemCheck();
+        QVERIFY(w.chkNS->isEnabled());
+        w.chkNS->setChecked(true);
+        list.SetItemChecked(1, false);
+        w.ListView1_ItemCheck();
+        QVERIFY(!w.chkNS->isEnabled());
+        QVERIFY(!w.chkNS->isChecked());
+    }
+
+    void replaceWithBackupAfterTheQuestions()
+    {
+        put(QStringLiteral("web/a.txt"), "ein Wort");
+        put(QStringLiteral("web/b.txt"), "nichts");
+        QTemporaryDir backups;
+        frmMain w;
+        fill(w, QStringLiteral("Wort"), QStringLiteral("Begriff"));
+        w.chkUnterordner->setChecked(true);
+        w.chkBackup->setChecked(true);
+        w.Run().BackupFolder = backups.path() + QLatin1Char('/');
+        m_answers = {RunHost::Answer::Yes};
+        w.cmdStart_Click(1);
+        QCOMPARE(bytesOf(QStringLiteral("web/a.txt")), QByteArray("ein Begriff"));
+        QCOMPARE(bytesOf(QStringLiteral("web/b.txt")), QByteArray("nichts"));
+        QCOMPARE(m_shown.size(), std::size_t(1));
+        QVERIFY(m_shown[0].text.startsWith(QStringLiteral("Kleine Pause um nochmal nachzudenken :-)")));
+        const QStringList zips = QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")});
+        QCOMPARE(zips.size(), 1);
+        QCOMPARE(QProcess::execute(QStringLiteral("python3"),
+                                   {QStringLiteral("-m"), QStringLiteral("zipfile"), QStringLiteral("-t"),
+                                    backups.filePath(zips.first())}),
+                 0);
+        QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Ersetzen abgeschlossen! In 1 Datei von 2 ")));
+        QCOMPARE(w.ListView1->Model().ColumnCaption(0), QStringLiteral("Ersetzt"));
+
+        // The log button writes one report and is then disabled.
+        w.cmdSave->click();
+        QVERIFY(!w.cmdSave->isEnabled());
+        QVERIFY(QFile::exists(AppPaths::LogPath()));
+        QFile::remove(AppPaths::LogPath());
+    }
+
+    void rowColours()
+    {
+        frmMain w;
+        qint32 back = -1, fore = -1;
+        QVERIFY(w.CustomDraw(0, 0, back, fore));
+        QCOMPARE(back, 0xFDFCD9);
+        w.CustomDraw(1, 2, back, fore);
+        QCOMPARE(back, 0xFFFFFF);
+        w.CustomDraw(1, 3, back, fore);
+        QCOMPARE(back, 0xC0C0C0);
+        w.ListView1->Model().SetItemSelected(2, true);
+        w.CustomDraw(2, 0, back, fore);
+        QCOMPARE(back, 0x8CEF8D);
+        QCOMPARE(fore, -1);
+    }
+
+    void settingsSurviveARestart()
+    {
+        {
+            frmMain w;
+            w.txtFindW->SetText(QStringLiteral("zwei\r\nZeilen"));
+            w.chkCaseSensitive->setChecked(true);
+            w.chkP[2]->setChecked(true);
+            w.chkNS->setEnabled(true);
+            w.chkNS->setChecked(true);
+            w.Run().BackupFolder = QStringLiteral("/daten/sicherung/");
+            w.close();
+        }
+        frmMain again;
+        QCOMPARE(again.txtFindW->Text(), QStringLiteral("zwei\r\nZeilen"));
+        QVERIFY(again.chkCaseSensitive->isChecked());
+        QVERIFY(again.chkP[2]->isChecked());
+        QVERIFY(!again.chkNS->isChecked());
+        QCOMPARE(again.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.inc;*.html;*.php"));
+        QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
+        QCOMPARE(again.lblBackupFolder->text(), QStringLiteral("Backupordner: /daten/sicherung/"));
+    }
+
+    void doubleClickOpensTheViewerButNotOnAnEmptyRow()
+    {
+        put(QStringLiteral("a.txt"), "ein Suchwort");
+        frmMain w;
+        w.ListView1_DblClick(0); // one of the 12 empty rows
+        QVERIFY(!frmRTF::Existing() || !frmRTF::Existing()->isVisible());
+        fill(w, QStringLiteral("Suchwort"));
+        w.cmdStart_Click(0);
+        w.ListView1_DblClick(0);
+        QVERIFY(frmRTF::Existing());
+        QCOMPARE(frmRTF::Existing()->ViewerPath(), m_tree.filePath(QStringLiteral("a.txt")));
+        frmRTF::CloseViewer();
+    }
+
+    void closingDuringARunStopsItFirst()
+    {
+        for (int i = 0; i < 200; ++i)
+            put(QStringLiteral("f%1.txt").arg(i), QByteArray(20000, 'x') + " Suchwort");
+        auto *w = new frmMain;
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<frmMain> alive(w);
+        fill(*w, QStringLiteral("Suchwort"));
+        w->show();
+        // The close arrives while the run processes events.
+        QTimer::singleShot(0, w, [w] { w->close(); });
+        w->cmdStart_Click(0);
+        QVERIFY(alive);
+        QVERIFY(alive->Run().FilesSearched < 200);
+        QTRY_VERIFY(!alive);
     }
 };
 

@@ -1,13 +1,461 @@
 // The main window: inputs, start buttons and the result list.
 #include "frmMain.h"
 
-frmMain::frmMain(QWidget *parent) : QWidget(parent)
+#include "AppPaths.h"
+#include "FileNames.h"
+#include "ListModel.h"
+#include "ListView.h"
+#include "ProgressBox.h"
+#include "TextBoxW.h"
+#include "WindowSettings.h"
+#include "frmRTF.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kPatterns[15] = {"*.txt", "*.htm", "*.inc", "*.frm", "*.bat", "*.csv", "*.html", "*.css",
+                                   "*.bas", "*.log", "*.asc", "*.php", "*.js",  "*.cls", "*.ini"};
+
+QPushButton *button(const QString &caption, const QString &toolTip, QWidget *parent)
 {
+    auto *b = new QPushButton(caption, parent);
+    b->setToolTip(toolTip);
+    return b;
+}
+
+QCheckBox *check(const QString &caption, QWidget *parent)
+{
+    return new QCheckBox(caption, parent);
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host)
+{
+    buildControls();
+    loadSettings();
+
     setWindowTitle(WindowCaption());
-    resize(1024, 720);
+    lblInfo->clear();
+    txtStartFolder->setText(currentFolder());
+    chkP_Click();
+    txtPattern->setToolTip(QStringLiteral(
+        "Hier nicht aufgeführte Dateifilter können von Hand ergänzt werden. Separiert durch ein Semikolon. Keine "
+        "Binärdateien, wie z.B. exe, dll, pdf oder Grafikdateien."));
+    ListView1->SetRedraw(false);
+    SearchRun::AddResultColumns(ListView1->Model());
+    ListView1->SetDrawCallback(this);
+    for (int i = 0; i < 12; ++i)
+        ListView1->Model().AddItem();
+    ListView1->SetRedraw(true);
+    txtFindW->SetMultiLine(true);
+    txtFindW->SetScrollBars(3);
+    txtReplaceW->SetMultiLine(true);
+    txtReplaceW->SetScrollBars(3);
+    m_run.AbortFlag = 0;
+}
+
+frmMain::~frmMain()
+{
+    saveSettings();
 }
 
 QString frmMain::WindowCaption()
 {
     return QStringLiteral("Velmora - Dateiübergreifend Suchen & Ersetzen");
+}
+
+void frmMain::buildControls()
+{
+    setFixedSize(1180, 800);
+    auto *root = new QVBoxLayout(this);
+
+    auto *top = new QHBoxLayout;
+    root->addLayout(top);
+
+    // Folder pickers.
+    auto *Frame1 = new QGroupBox(QStringLiteral("Startordner für die Suche auswählen:"), this);
+    auto *pickers = new QVBoxLayout(Frame1);
+    drvFolder = new QComboBox(Frame1);
+    for (const QStorageInfo &v : QStorageInfo::mountedVolumes())
+        if (v.isValid() && v.isReady())
+            drvFolder->addItem(v.rootPath());
+    dirFolder = new QTreeView(Frame1);
+    m_folders = new QFileSystemModel(this);
+    m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    m_folders->setRootPath(QStringLiteral("/"));
+    dirFolder->setModel(m_folders);
+    for (int c = 1; c < m_folders->columnCount(); ++c)
+        dirFolder->hideColumn(c);
+    dirFolder->header()->hide();
+    filFolder = new QListWidget(Frame1);
+    filFolder->setFrameShape(QFrame::NoFrame);
+    pickers->addWidget(drvFolder);
+    pickers->addWidget(dirFolder, 3);
+    pickers->addWidget(filFolder, 2);
+    Frame1->setFixedWidth(300);
+    top->addWidget(Frame1);
+
+    // Inputs.
+    auto *inputs = new QGridLayout;
+    top->addLayout(inputs, 1);
+    int row = 0;
+    inputs->addWidget(new QLabel(QStringLiteral("Gewählter Startordner für die Suche:"), this), row++, 0, 1, 4);
+    txtStartFolder = new QLineEdit(this);
+    inputs->addWidget(txtStartFolder, row++, 0, 1, 4);
+    inputs->addWidget(new QLabel(QStringLiteral("Dateifilter:"), this), row++, 0, 1, 4);
+    txtPattern = new QLineEdit(this);
+    inputs->addWidget(txtPattern, row++, 0, 1, 4);
+    auto *types = new QGridLayout;
+    for (int i = 0; i < 15; ++i) {
+        chkP[static_cast<std::size_t>(i)] = check(QString::fromLatin1(kPatterns[i]), this);
+        types->addWidget(chkP[static_cast<std::size_t>(i)], i / 8, i % 8);
+        connect(chkP[static_cast<std::size_t>(i)], &QCheckBox::clicked, this, &frmMain::chkP_Click);
+    }
+    for (int i : {0, 1, 6, 11})
+        chkP[static_cast<std::size_t>(i)]->setChecked(true);
+    inputs->addLayout(types, row++, 0, 1, 4);
+
+    inputs->addWidget(new QLabel(QStringLiteral("Suchtext:"), this), row, 0);
+    lblLen[0] = new QLabel(QStringLiteral("0 Zeichen"), this);
+    inputs->addWidget(lblLen[0], row, 1);
+    inputs->addWidget(new QLabel(QStringLiteral("Ersetzen mit:"), this), row, 2);
+    lblLen[1] = new QLabel(QStringLiteral("0 Zeichen"), this);
+    inputs->addWidget(lblLen[1], row++, 3);
+    txtFindW = new TextBoxW(this);
+    txtReplaceW = new TextBoxW(this);
+    txtFindW->setMinimumHeight(90);
+    txtReplaceW->setMinimumHeight(90);
+    auto *texts = new QHBoxLayout;
+    texts->addWidget(txtFindW, 1);
+    auto *middle = new QVBoxLayout;
+    cmdSwap = button(QStringLiteral("⇄"), QStringLiteral("Vertauscht den Inhalt der Textfelder."), this);
+    cmdClear[0] = button(QStringLiteral("C"), QStringLiteral("Textfeld löschen"), this);
+    cmdClear[1] = button(QStringLiteral("C"), QStringLiteral("Textfeld löschen"), this);
+    for (QPushButton *b : {cmdClear[0], cmdSwap, cmdClear[1]}) {
+        b->setFixedWidth(32);
+        middle->addWidget(b);
+    }
+    texts->addLayout(middle);
+    texts->addWidget(txtReplaceW, 1);
+    inputs->addLayout(texts, row++, 0, 1, 4);
+    connect(cmdSwap, &QPushButton::clicked, this, &frmMain::cmdSwap_Click);
+    connect(cmdClear[0], &QPushButton::clicked, this, [this] { cmdClear_Click(0); });
+    connect(cmdClear[1], &QPushButton::clicked, this, [this] { cmdClear_Click(1); });
+
+    chkUnterordner = check(QStringLiteral("Unterorder einbeziehen?"), this);
+    chkCaseSensitive = check(QStringLiteral("Gross/Kleinschreibung beachten?"), this);
+    chkNurGanzeWorte = check(QStringLiteral("Nur ganze Worte berücksichtigen?"), this);
+    chkAuchSchreibschutz = check(QStringLiteral("Auch in schreibgeschützten Dateien Text suchen oder ersetzen?"), this);
+    chkNS = check(QStringLiteral("Nur selektierte Dateien ersetzen?"), this);
+    chkNS->setEnabled(false);
+    chkBackup = check(QStringLiteral("Ein Backup erstellen (als ZipDatei)?"), this);
+    chkBackup->setToolTip(QStringLiteral(" Vor dem Ersetzen wird im ausgewählten Backup-Ordner (mit Button B)  ein "
+                                         "Backup der zu ändernden Dateien erstellt. (als Zip-Datei mit Datum und "
+                                         "Uhrzeit)"));
+    inputs->addWidget(chkUnterordner, row, 0, 1, 2);
+    inputs->addWidget(chkCaseSensitive, row++, 2, 1, 2);
+    inputs->addWidget(chkNurGanzeWorte, row, 0, 1, 2);
+    inputs->addWidget(chkNS, row++, 2, 1, 2);
+    inputs->addWidget(chkAuchSchreibschutz, row++, 0, 1, 4);
+    auto *backup = new QHBoxLayout;
+    backup->addWidget(chkBackup);
+    cmdBackupFolder = button(QStringLiteral("B"), QStringLiteral("Einen Backupordner auswählen oder erstellen."), this);
+    cmdBackupFolder->setFixedWidth(32);
+    backup->addWidget(cmdBackupFolder);
+    lblBackupFolder = new QLabel(QStringLiteral("Backupordner:"), this);
+    backup->addWidget(lblBackupFolder, 1);
+    inputs->addLayout(backup, row++, 0, 1, 4);
+    connect(cmdBackupFolder, &QPushButton::clicked, this, [this] { m_run.cmdBackupFolder_Click(); });
+
+    auto *buttons = new QHBoxLayout;
+    cmdStart[0] = button(QStringLiteral("Nur Suche"),
+                         QStringLiteral("Es wird nur geprüft wie oft der Suchtext in den einzelnen Dateien vorkommt. "
+                                        "Die Dateien werden nicht verändert."),
+                         this);
+    cmdStart[1] = new QPushButton(QStringLiteral("Suchen && Ersetzen"), this);
+    cmdAbbruch = button(QStringLiteral("A"), QStringLiteral("Suchlauf abbrechen"), this);
+    cmdAbbruch->setEnabled(false);
+    cmdSave = button(QStringLiteral("P"), QStringLiteral("Speichert die Liste in einer Protokolldatei."), this);
+    cmdSave->setEnabled(false);
+    for (QPushButton *b : {cmdStart[0], cmdStart[1]})
+        buttons->addWidget(b, 1);
+    for (QPushButton *b : {cmdAbbruch, cmdSave}) {
+        b->setFixedWidth(32);
+        buttons->addWidget(b);
+    }
+    inputs->addLayout(buttons, row++, 0, 1, 4);
+    connect(cmdStart[0], &QPushButton::clicked, this, [this] { cmdStart_Click(0); });
+    connect(cmdStart[1], &QPushButton::clicked, this, [this] { cmdStart_Click(1); });
+    connect(cmdAbbruch, &QPushButton::clicked, this, [this] { m_run.cmdAbbruch_Click(); });
+    connect(cmdSave, &QPushButton::clicked, this, [this] { m_run.cmdSave_Click(); });
+
+    // Progress, summary and results.
+    lblVorbereitung = new QLabel(QStringLiteral("Die Suche wird vorbereitet..."), this);
+    lblVorbereitung->hide();
+    picProgress = new ProgressBox(this);
+    picProgress->setFixedHeight(20);
+    lblInfo = new QLabel(this);
+    lblInfo->setWordWrap(true);
+    lblInfo->setMinimumHeight(34);
+    ListView1 = new ListView(this);
+    ListView::ApplyResultListDesign(*ListView1);
+    root->addWidget(lblVorbereitung);
+    root->addWidget(picProgress);
+    root->addWidget(lblInfo);
+    root->addWidget(ListView1, 1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(75);
+    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    Timer1->start();
+
+    connect(txtPattern, &QLineEdit::textChanged, this, &frmMain::txtPattern_Change);
+    connect(drvFolder, &QComboBox::currentTextChanged, this, &frmMain::drvFolder_Change);
+    // A single click enters a folder.
+    connect(dirFolder, &QTreeView::clicked, this,
+            [this](const QModelIndex &index) { dirFolder_Change(m_folders->filePath(index)); });
+    connect(ListView1, &ListView::DblClick, this, &frmMain::ListView1_DblClick);
+    connect(ListView1, &ListView::ItemCheck, this, &frmMain::ListView1_ItemCheck);
+    // Space toggles a check mark without an ItemCheck event.
+    connect(ListView1, &ListView::KeyUp, this, [this](int key, int) {
+        if (key == Qt::Key_Space)
+            ListView1_ItemCheck();
+    });
+
+    dirFolder_Change(QDir::currentPath());
+}
+
+QString frmMain::currentFolder() const
+{
+    return m_folders->filePath(dirFolder->currentIndex());
+}
+
+bool frmMain::CustomDraw(int ItemIndex, int ColumnIndex, qint32 &BackColor, qint32 &)
+{
+    if (ListView1->Model().ItemSelected(ItemIndex))
+        BackColor = 0x8CEF8D;
+    else
+        BackColor = ItemIndex % 2 ? 0xFFFFFF : 0xFDFCD9;
+    if (ColumnIndex == 1 || ColumnIndex == 3 || ColumnIndex == 5)
+        BackColor = 0xC0C0C0;
+    return true;
+}
+
+void frmMain::chkP_Click()
+{
+    QString filter;
+    for (std::size_t i = 0; i < chkP.size(); ++i)
+        if (chkP[i]->isChecked())
+            filter += chkP[i]->text() + QLatin1Char(';');
+    if (filter.endsWith(QLatin1Char(';')))
+        filter.chop(1);
+    txtPattern->setText(filter);
+}
+
+void frmMain::txtPattern_Change()
+{
+    filFolder->clear();
+    const QStringList patterns = txtPattern->text().split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    const QDir dir(currentFolder());
+    filFolder->addItems(dir.entryList(patterns, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
+}
+
+void frmMain::cmdSwap_Click()
+{
+    const QString find = txtFindW->Text();
+    txtFindW->SetText(txtReplaceW->Text());
+    txtReplaceW->SetText(find);
+}
+
+void frmMain::cmdClear_Click(int Index)
+{
+    (Index == 0 ? txtFindW : txtReplaceW)->SetText(QString());
+}
+
+void frmMain::Timer1_Timer()
+{
+    lblLen[0]->setText(QString::number(txtFindW->Text().size()) + QStringLiteral(" Zeichen"));
+    lblLen[1]->setText(QString::number(txtReplaceW->Text().size()) + QStringLiteral(" Zeichen"));
+}
+
+void frmMain::drvFolder_Change()
+{
+    const QString drive = drvFolder->currentText();
+    if (drive.isEmpty())
+        return;
+    if (!QFileInfo(drive).isDir()) {
+        m_host.MessageBox(QStringLiteral("Beim Versuch, das Laufwerk zu wechseln, ist ein Fehler aufgetreten: ") +
+                              QStringLiteral("Das Laufwerk %1 ist nicht bereit.").arg(drive),
+                          RunHost::Buttons::Ok, RunHost::Icon::Critical, m_host.ApplicationTitle());
+        return;
+    }
+    dirFolder_Change(drive);
+}
+
+void frmMain::dirFolder_Change(const QString &path)
+{
+    if (!QFileInfo(path).isDir()) {
+        m_host.MessageBox(QStringLiteral("Bei der Auswahl des Ordners ist ein Fehler aufgetreten: ") +
+                              QStringLiteral("Der Ordner %1 ist nicht erreichbar.").arg(path),
+                          RunHost::Buttons::Ok, RunHost::Icon::Critical, m_host.ApplicationTitle());
+        return;
+    }
+    const QModelIndex index = m_folders->index(path);
+    dirFolder->setCurrentIndex(index);
+    dirFolder->expand(index);
+    dirFolder->scrollTo(index);
+    txtStartFolder->setText(QDir::cleanPath(path));
+    txtPattern_Change();
+}
+
+void frmMain::ListView1_DblClick(int row)
+{
+    ListModel &list = ListView1->Model();
+    if (row < 0 || row >= list.ItemCount())
+        return;
+    const QString folder = list.ItemText(row, 4);
+    if (folder.isEmpty())
+        return;
+    const QString text = list.ColumnCaption(0) == QLatin1String("Ersetzt") ? txtReplaceW->Text() : txtFindW->Text();
+    frmRTF::ShowFinds(folder + list.ItemText(row, 2), text, chkNurGanzeWorte->isChecked(),
+                      chkCaseSensitive->isChecked());
+}
+
+void frmMain::ListView1_ItemCheck()
+{
+    ListModel &list = ListView1->Model();
+    bool any = false;
+    for (int i = 0; i < list.ItemCount() && !any; ++i)
+        any = list.ItemChecked(i);
+    chkNS->setEnabled(any);
+    if (!any)
+        chkNS->setChecked(false);
+}
+
+void frmMain::cmdStart_Click(int Index)
+{
+    m_run.cmdStart_Click(Index);
+    if (m_closeAfterRun)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // The backup exists only in memory until the pass ends: never close then.
+    if (m_run.HasBackupArchive()) {
+        event->ignore();
+        return;
+    }
+    // A running pass is stopped first; the current file is finished and the
+    // window closes when the run has wound up.
+    if (m_run.IsRunning()) {
+        m_closeAfterRun = true;
+        m_run.cmdAbbruch_Click();
+        event->ignore();
+        return;
+    }
+    saveSettings();
+    frmRTF::CloseViewer();
+    event->accept();
+}
+
+void frmMain::loadSettings()
+{
+    using Kind = ISettingsControl::Kind;
+    auto addCheck = [this](QCheckBox *box, const QString &name, int index) {
+        m_settings.push_back(std::make_unique<WidgetSettingsControl>(
+            Kind::CheckBox, name, index, [box] { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); },
+            [box](const QString &v) {
+                if (v != QLatin1String("0") && v != QLatin1String("1") && v != QLatin1String("2"))
+                    return false;
+                box->setChecked(v != QLatin1String("0"));
+                return true;
+            }));
+    };
+    auto addLine = [this](QLineEdit *edit, const QString &name) {
+        m_settings.push_back(std::make_unique<WidgetSettingsControl>(
+            Kind::TextBox, name, -1, [edit] { return edit->text(); },
+            [edit](const QString &v) {
+                edit->setText(v);
+                return true;
+            }));
+    };
+    auto addText = [this](TextBoxW *box, const QString &name) {
+        m_settings.push_back(std::make_unique<WidgetSettingsControl>(
+            Kind::TextBoxW, name, -1, [box] { return box->Text(); },
+            [box](const QString &v) {
+                box->SetText(v);
+                return true;
+            }));
+    };
+    addLine(txtStartFolder, QStringLiteral("txtStartFolder"));
+    addLine(txtPattern, QStringLiteral("txtPattern"));
+    addCheck(chkUnterordner, QStringLiteral("chkUnterordner"), -1);
+    addCheck(chkAuchSchreibschutz, QStringLiteral("chkAuchSchreibschutz"), -1);
+    addCheck(chkCaseSensitive, QStringLiteral("chkCaseSensitive"), -1);
+    addCheck(chkNurGanzeWorte, QStringLiteral("chkNurGanzeWorte"), -1);
+    addCheck(chkNS, QStringLiteral("chkNS"), -1);
+    addCheck(chkBackup, QStringLiteral("chkBackup"), -1);
+    for (int i = 0; i < 15; ++i)
+        addCheck(chkP[static_cast<std::size_t>(i)], QStringLiteral("chkP"), i);
+    addText(txtFindW, QStringLiteral("txtFindW"));
+    addText(txtReplaceW, QStringLiteral("txtReplaceW"));
+    m_settings.push_back(std::make_unique<WidgetSettingsControl>(
+        Kind::DriveList, QStringLiteral("drvFolder"), -1, [this] { return drvFolder->currentText(); },
+        [this](const QString &v) {
+            const int at = drvFolder->findText(v);
+            if (at < 0)
+                return false;
+            drvFolder->setCurrentIndex(at);
+            return true;
+        }));
+    m_settings.push_back(std::make_unique<WidgetSettingsControl>(
+        Kind::FolderList, QStringLiteral("dirFolder"), -1, [this] { return currentFolder(); },
+        [this](const QString &v) {
+            if (!QFileInfo(v).isDir())
+                return false;
+            dirFolder_Change(v);
+            return true;
+        }));
+
+    WindowSettings::MainWindowState state;
+    for (auto &c : m_settings) {
+        state.controls.push_back(c.get());
+        if (c->SettingsName() == QLatin1String("chkNS"))
+            state.chkNS = c.get();
+    }
+    WindowSettings::LoadMainWindow(AppPaths::SettingsPath(), state);
+    m_run.BackupFolder = state.BackupFolder;
+    if (!state.BackupFolder.isEmpty())
+        lblBackupFolder->setText(QStringLiteral("Backupordner: ") + state.BackupFolder);
+}
+
+void frmMain::saveSettings()
+{
+    if (m_settingsSaved)
+        return;
+    m_settingsSaved = true;
+    WindowSettings::MainWindowState state;
+    for (auto &c : m_settings)
+        state.controls.push_back(c.get());
+    state.BackupFolder = m_run.BackupFolder;
+    WindowSettings::SaveMainWindow(AppPaths::SettingsPath(), state);
 }

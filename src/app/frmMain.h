@@ -1,14 +1,100 @@
 // The main window: inputs, start buttons and the result list.
 #pragma once
 
+#include "ICustomDraw.h"
+#include "SearchRun.h"
+#include "WidgetSettingsControl.h"
+#include "WindowRunHost.h"
+
 #include <QWidget>
 
-class frmMain : public QWidget
+#include <array>
+#include <memory>
+#include <vector>
+
+class ListView;
+class ProgressBox;
+class QCheckBox;
+class QComboBox;
+class QFileSystemModel;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTimer;
+class QTreeView;
+class TextBoxW;
+
+class frmMain : public QWidget, public ICustomDraw
 {
     Q_OBJECT
 
 public:
     explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
 
     static QString WindowCaption();
+
+    // Row colours: light green when selected, white and pale yellow by turns,
+    // grey separator columns.
+    bool CustomDraw(int ItemIndex, int ColumnIndex, qint32 &BackColor, qint32 &ForeColor) override;
+
+    SearchRun &Run() { return m_run; }
+
+    // The controls, named as the rest of the program knows them.
+    QComboBox *drvFolder;
+    QTreeView *dirFolder;
+    QListWidget *filFolder;
+    QLineEdit *txtStartFolder;
+    QLineEdit *txtPattern;
+    std::array<QCheckBox *, 15> chkP{};
+    TextBoxW *txtFindW;
+    TextBoxW *txtReplaceW;
+    std::array<QLabel *, 2> lblLen{};
+    QPushButton *cmdSwap;
+    std::array<QPushButton *, 2> cmdClear{};
+    QCheckBox *chkUnterordner;
+    QCheckBox *chkCaseSensitive;
+    QCheckBox *chkNurGanzeWorte;
+    QCheckBox *chkAuchSchreibschutz;
+    QCheckBox *chkNS;
+    QCheckBox *chkBackup;
+    QLabel *lblBackupFolder;
+    QPushButton *cmdBackupFolder;
+    std::array<QPushButton *, 2> cmdStart{};
+    QPushButton *cmdAbbruch;
+    QPushButton *cmdSave;
+    QLabel *lblVorbereitung;
+    QLabel *lblInfo;
+    ProgressBox *picProgress;
+    ListView *ListView1;
+    QTimer *Timer1;
+
+    void chkP_Click();
+    void txtPattern_Change();
+    void cmdSwap_Click();
+    void cmdClear_Click(int Index);
+    void Timer1_Timer();
+    void drvFolder_Change();
+    void dirFolder_Change(const QString &path);
+    void ListView1_DblClick(int row);
+    void ListView1_ItemCheck();
+    void cmdStart_Click(int Index);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    friend class WindowRunHost;
+    void buildControls();
+    void loadSettings();
+    void saveSettings();
+    QString currentFolder() const;
+
+    WindowRunHost m_host;
+    SearchRun m_run;
+    QFileSystemModel *m_folders;
+    std::vector<std::unique_ptr<WidgetSettingsControl>> m_settings;
+    bool m_closeAfterRun = false;
+    bool m_settingsSaved = false;
 };
