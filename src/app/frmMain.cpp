@@ -305,6 +305,10 @@ void frmMain::drvFolder_Change()
         m_host.MessageBox(QStringLiteral("Beim Versuch, das Laufwerk zu wechseln, ist ein Fehler aufgetreten: ") +
                               QStringLiteral("Das Laufwerk %1 ist nicht bereit.").arg(drive),
                           RunHost::Buttons::Ok, RunHost::Icon::Critical, m_host.ApplicationTitle());
+        // Back to the drive that holds the current folder.
+        const QString root = QStorageInfo(currentFolder()).rootPath();
+        const QSignalBlocker quiet(drvFolder);
+        drvFolder->setCurrentIndex(drvFolder->findText(root));
         return;
     }
     dirFolder_Change(drive);
