@@ -173,31 +173,20 @@ bool DecodeFixed(const Bytes &stream, std::vector<DecodedBlock> &blocks)
     return (bit + 7) / 8 == stream.size();
 }
 
-TEST(Crc32, KnownValues)
+TEST(Crc32, KnownValuesAndSlicingEqualsBytewise)
 {
-    const std::pair<std::string, std::uint32_t> cases[] = {
-        {"", 0u},
-        {"abc", 0x352441C2u},
-        {"123456789", 0xCBF43926u},
-        {"The quick brown fox jumps over the lazy dog", 0x414FA339u}};
+    const std::pair<std::string, std::uint32_t> cases[] = {{"", 0u}, {"abc", 0x352441C2u}, {"123456789", 0xCBF43926u}};
     for (const auto &[text, expected] : cases) {
         EXPECT_EQ(Crc32Update(0xFFFFFFFFu, text.data(), text.size()) ^ 0xFFFFFFFFu, expected) << text;
         EXPECT_EQ(Crc32UpdateBytewise(0xFFFFFFFFu, text.data(), text.size()) ^ 0xFFFFFFFFu, expected) << text;
     }
-}
-
-TEST(Crc32, SlicingEqualsBytewiseAtAnyLengthAlignmentAndSplit)
-{
+    // Every length around the 8-byte slices, at every alignment, from a non-trivial start value.
     const Bytes data = RandomBytes(5000, 7);
     for (std::size_t offset = 0; offset < 8; ++offset)
-        for (std::size_t length : {0, 1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 31, 33, 64, 255, 1000, 4093, 4992})
+        for (std::size_t length : {0, 1, 3, 4, 7, 8, 9, 15, 16, 17, 33, 255, 4992})
             ASSERT_EQ(Crc32Update(std::uint32_t(length * 2654435761u), data.data() + offset, length),
                       Crc32UpdateBytewise(std::uint32_t(length * 2654435761u), data.data() + offset, length))
                 << "offset " << offset << " length " << length;
-    std::uint32_t pieces = 0xFFFFFFFFu;
-    for (std::size_t at = 0, n = 1; at < data.size(); at += n, n = n * 3 % 17 + 1)
-        pieces = Crc32Update(pieces, data.data() + at, std::min(n, data.size() - at));
-    EXPECT_EQ(pieces, Crc32Update(0xFFFFFFFFu, data.data(), data.size()));
 }
 
 struct Chunking
@@ -209,14 +198,7 @@ struct Chunking
     bool matchesAcrossChunks;
 };
 
-void PrintTo(const Chunking &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-class RoundTrip : public ::testing::TestWithParam<std::tuple<int, Chunking>>
-{
-};
+using RoundTrip = ::testing::TestWithParam<std::tuple<int, Chunking>>;
 
 TEST_P(RoundTrip, InflatesToInputInOneBlockPerCall)
 {
@@ -259,10 +241,8 @@ const Chunking kChunkings[] = {
     {"ExactMultipleOfFull", {65536}, false, 131072, true},
     {"OneShort", {65535}, false, kAll, true},
     {"Mixed", {65536, 1, 65535, 3, 0, 4, 65536, 5, 32768}, false, kAll, true},
-    {"Tiny", {1, 3, 4, 5}, false, 40000, true},
     {"TinyThenEmptyFinal", {5, 4, 3, 1}, true, 12000, true},
     {"UnderFour", {1, 2, 3}, false, 9000, false},
-    {"EmptyEntry", {65536}, false, 0, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Levels, RoundTrip,
@@ -273,27 +253,11 @@ INSTANTIATE_TEST_SUITE_P(Levels, RoundTrip,
 
 TEST(DeflateBlock, EmptyFinalChunkGivesTwoBytes)
 {
-    for (int level = 1; level <= 9; ++level)
-        EXPECT_EQ(Compress({}, level, {65536}).stream.size(), 2u);
-}
-
-TEST(DeflateBlock, RefusesLengthsOutsideAChunkAndMissingInput)
-{
-    DeflateContext *context = DeflateInit();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    const Bytes big(kDeflateChunk + 1);
-    DeflateBlockDescription block;
-    block.output = {1, 2, 3};
-    for (const auto &[input, length] : {std::pair(big.data(), kDeflateChunk + 1), std::pair(big.data(), -1),
-                                        std::pair(static_cast<const std::uint8_t *>(nullptr), 1)}) {
-        block.input = input;
-        block.inputLength = length;
-        EXPECT_EQ(DeflateBlock(context, block, crc, 7), 0);
-        EXPECT_TRUE(block.output.empty());
+    for (int level = 1; level <= 9; ++level) {
+        const Compressed c = Compress({}, level, {65536});
+        EXPECT_EQ(c.stream.size(), 2u);
+        EXPECT_TRUE(Inflates(c.stream, {}));
     }
-    EXPECT_EQ(DeflateBlock(nullptr, block, crc, 7), 0);
-    EXPECT_EQ(crc, 0xFFFFFFFFu);
-    DeflateFree(context);
 }
 
 struct SymbolCase
@@ -306,58 +270,26 @@ struct SymbolCase
     std::vector<Symbol> expected; // the first symbols from probe on
 };
 
-void PrintTo(const SymbolCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
-// A run of n equal bytes at level: a literal, then distance-1 matches in the given pieces; literals only below 5.
-SymbolCase EqualRun(int n, int level, std::vector<int> pieces)
-{
-    SymbolCase c{
-        "Run" + std::to_string(n) + "L" + std::to_string(level), level, 65536, Bytes(std::size_t(n), 'x'), 0, {}};
-    c.expected.assign(std::size_t(n < 5 ? n : 1), {0, 'x'});
-    for (int piece : pieces)
-        c.expected.push_back({piece, 1});
-    return c;
-}
-
 std::vector<SymbolCase> SymbolCases()
 {
-    std::vector<int> zeros(254, 258);
-    zeros.push_back(3);
+    // Runs of zero bytes: one literal, then distance-1 matches of at most 258 that never leave fewer than 3.
+    std::vector<Symbol> zeros(1, {0, 0});
+    zeros.insert(zeros.end(), 254, {258, 1});
+    zeros.push_back({3, 1});
     std::vector<SymbolCase> cases;
     for (int level : {1, 7, 9})
-        cases.push_back(EqualRun(65536, level, zeros));
-    for (const auto &[n, pieces] : std::vector<std::pair<int, std::vector<int>>>{{260, {256, 3}},
-                                                                                 {259, {258}},
-                                                                                 {261, {257, 3}},
-                                                                                 {262, {258, 3}},
-                                                                                 {263, {258, 4}},
-                                                                                 {5, {4}},
-                                                                                 {4, {}},
-                                                                                 {3, {}}})
-        cases.push_back(EqualRun(n, 7, pieces));
-
+        cases.push_back({"Zeros65536L" + std::to_string(level), level, 65536, Bytes(65536, 0), 0, zeros});
+    cases.push_back({"Zeros260L7", 7, 65536, Bytes(260, 0), 0, {{0, 0}, {256, 1}, {3, 1}}});
     // Narrowing: the near candidate matches 10 bytes, the far one 20; up to the narrowing length both tie.
     const Bytes narrowing = BytesOf("ABCDEFGHIJKLMNOPQRST.ABCDEFGHIJ,ABCDEFGHIJKLMNOPQRST!");
     cases.push_back({"NarrowTieL1", 1, 65536, narrowing, 32, {{10, 11}}});
     cases.push_back({"NarrowTieL2", 2, 65536, narrowing, 32, {{10, 11}}});
     cases.push_back({"NarrowPicksLongerL3", 3, 65536, narrowing, 32, {{20, 32}}});
-    cases.push_back({"NarrowPicksLongerL7", 7, 65536, narrowing, 32, {{20, 32}}});
-    // With lazy matching the narrowing also decides the search one position later; at the boundary the near
-    // candidate ties at the position, and one position later the far one wins.
-    const std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx";
-    const Bytes lazyNarrowing = BytesOf(letters + "." + letters.substr(0, 35) + "," + letters + "!");
-    cases.push_back({"NarrowTieL5", 5, 65536, lazyNarrowing, 87, {{35, 36}}});
-    cases.push_back({"NarrowPicksLongerL6", 6, 65536, lazyNarrowing, 87, {{50, 87}}});
-    const Bytes boundary = BytesOf(letters + "." + letters.substr(0, 30) + "," + letters + "!");
-    cases.push_back({"NarrowBoundaryL5", 5, 65536, boundary, 82, {{0, 'A'}, {49, 82}}});
     // Candidate limit: the longest candidate is the third; level 1 looks at two.
     const Bytes limited = BytesOf("WXYZabc.WXYZab,WXYZa;WXYZabc!");
     cases.push_back({"LimitTwoL1", 1, 65536, limited, 21, {{6, 13}}});
     cases.push_back({"LimitSixL2", 2, 65536, limited, 21, {{7, 21}}});
-    // Lazy matching: a next match longer by 1 loses to the held one, longer by 2 wins.
+    // Lazy matching: a next match longer by 1 loses to the held one, longer by 2 wins; greedy levels take the first.
     cases.push_back({"LazyLongerByOneL7", 7, 65536, BytesOf("abcde#bcdefg%abcdefg!"), 13, {{5, 13}, {0, 'f'}}});
     const Bytes byTwo = BytesOf("abcde#bcdefgh%abcdefgh!");
     for (int level : {5, 7, 9})
@@ -372,17 +304,13 @@ std::vector<SymbolCase> SymbolCases()
         const std::vector<Symbol> expected =
             back == 32768 ? std::vector<Symbol>{{100, 32768}} : std::vector<Symbol>{{0, window[0]}, {0, window[1]}};
         for (int chunk : {65536, 1000})
-            for (int level : {1, 7})
-                cases.push_back(
-                    {"Back" + std::to_string(back) + "Chunk" + std::to_string(chunk) + "L" + std::to_string(level),
-                     level, chunk, window, back, expected});
+            cases.push_back({"Back" + std::to_string(back) + "Chunk" + std::to_string(chunk), 7, chunk, window, back,
+                             expected});
     }
     return cases;
 }
 
-class SymbolChoice : public ::testing::TestWithParam<SymbolCase>
-{
-};
+using SymbolChoice = ::testing::TestWithParam<SymbolCase>;
 
 TEST_P(SymbolChoice, DecodesToExpectedSymbols)
 {
