@@ -74,7 +74,7 @@ TEST_P(SearchPatternKernels, AgreesWithPlainScan)
         return s;
     };
     for (int round = 0; round < 3000; ++round) {
-        const QString text = randomText(static_cast<int>(rng() % 80));
+        const QString text = randomText(static_cast<int>(rng() % 120));
         const QString find = randomText(1 + static_cast<int>(rng() % 4));
         const int compare = static_cast<int>(rng() % 2);
         const SearchPattern pattern(find, compare);
@@ -95,6 +95,10 @@ TEST_P(SearchPatternKernels, AgreesWithPlainScan)
         }
         ASSERT_EQ(pattern.IndexIn(text, from), expected)
             << text.toStdString() << " / " << find.toStdString() << " mode " << compare << " from " << from;
+        qsizetype count = 0;
+        for (qsizetype pos = from; (pos = pattern.IndexIn(text, pos)) >= 0; pos += find.size())
+            ++count;
+        ASSERT_EQ(pattern.CountIn(text, from), count) << text.toStdString() << " / " << find.toStdString();
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include "CaseFold.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define VELMORA_X86 1
@@ -155,6 +157,40 @@ __attribute__((target("avx2"))) qsizetype scanAvx2Or(const SearchPattern &p, con
     return -1;
 }
 
+// Counts the non-overlapping matches from `from` on in one pass, without
+// returning to the caller after each one. `from` is left where the vector
+// scan stopped (past the last possible start when it reached the end).
+__attribute__((target("avx2"))) qsizetype countAvx2Or(const SearchPattern &p, const SearchPattern::Candidates &c,
+                                                      const char16_t *t, qsizetype size, qsizetype &from,
+                                                      qsizetype last)
+{
+    const __m256i a = _mm256_set1_epi16(static_cast<short>(c.firstValue));
+    const __m256i b = _mm256_set1_epi16(static_cast<short>(c.secondValue));
+    const __m256i ao = _mm256_set1_epi16(static_cast<short>(c.firstOr));
+    const __m256i bo = _mm256_set1_epi16(static_cast<short>(c.secondOr));
+    const qsizetype n = p.size();
+    qsizetype i = from, next = from, count = 0;
+    for (; i + 16 < size && i <= last; i += 16) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i + 1));
+        const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(x, ao), a),
+                                           _mm256_cmpeq_epi16(_mm256_or_si256(y, bo), b));
+        for (unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u; bits; bits &= bits - 1) {
+            const qsizetype at = i + (__builtin_ctz(bits) >> 1);
+            if (at > last) {
+                from = last + 1;
+                return count;
+            }
+            if (at >= next && p.MatchesAt(t + at)) {
+                ++count;
+                next = at + n;
+            }
+        }
+    }
+    from = std::max(i, next);
+    return count;
+}
+
 bool g_useAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
@@ -191,6 +227,25 @@ qsizetype SearchPattern::scalarIndexIn(const char16_t *t, qsizetype from, qsizet
             return i;
     }
     return -1;
+}
+
+qsizetype SearchPattern::CountIn(QStringView text, qsizetype from) const
+{
+    const qsizetype n = m_needle.size();
+    if (n == 0)
+        return 0;
+    if (from < 0)
+        from = 0;
+    qsizetype count = 0;
+#if VELMORA_X86
+    const qsizetype last = text.size() - n;
+    if (g_useAvx2 && m_candidates.usable && m_candidates.byOr && from <= last)
+        count = countAvx2Or(*this, m_candidates, reinterpret_cast<const char16_t *>(text.data()), text.size(), from,
+                            last);
+#endif
+    for (qsizetype pos; (pos = IndexIn(text, from)) >= 0; from = pos + n)
+        ++count;
+    return count;
 }
 
 void SearchPattern::UseWideVectors(bool on)

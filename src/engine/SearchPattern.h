@@ -16,6 +16,9 @@ public:
     // 0-based index of the first occurrence at or after from, or -1.
     qsizetype IndexIn(QStringView text, qsizetype from) const;
 
+    // The number of non-overlapping occurrences at or after from.
+    qsizetype CountIn(QStringView text, qsizetype from) const;
+
     // Lets tests run the narrower vector kernel on a machine with wider ones.
     static void UseWideVectors(bool on);
 

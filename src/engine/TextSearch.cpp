@@ -27,13 +27,7 @@ int TextSearch::CountOccurrences(QStringView Text, const SearchPattern &Find, in
 {
     if (Find.isEmpty())
         return 0;
-    qsizetype pos = Start < 2 ? 0 : Start - 1;
-    int count = 0;
-    while ((pos = Find.IndexIn(Text, pos)) >= 0) {
-        ++count;
-        pos += Find.size();
-    }
-    return count;
+    return static_cast<int>(Find.CountIn(Text, Start < 2 ? 0 : Start - 1));
 }
 
 int TextSearch::CountOccurrences(const QString &Text, const QString &Find, int Start, int Compare)
