@@ -135,21 +135,35 @@ __attribute__((target("avx2"))) qsizetype scanAvx2(const SearchPattern &p, const
     return -1;
 }
 
+// The test of the or-form for 16 places at once: two mask bits per place
+// where both the first and the second unit can start a match.
+struct OrTest
+{
+    __attribute__((target("avx2"))) explicit OrTest(const SearchPattern::Candidates &c)
+        : a(_mm256_set1_epi16(static_cast<short>(c.firstValue))),
+          b(_mm256_set1_epi16(static_cast<short>(c.secondValue))),
+          ao(_mm256_set1_epi16(static_cast<short>(c.firstOr))), bo(_mm256_set1_epi16(static_cast<short>(c.secondOr)))
+    {
+    }
+    __attribute__((target("avx2"))) unsigned Candidates(const char16_t *at) const
+    {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
+        const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(x, ao), a),
+                                           _mm256_cmpeq_epi16(_mm256_or_si256(y, bo), b));
+        return static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u;
+    }
+    __m256i a, b, ao, bo;
+};
+
 __attribute__((target("avx2"))) qsizetype scanAvx2Or(const SearchPattern &p, const SearchPattern::Candidates &c,
                                                      const char16_t *t, qsizetype size, qsizetype &from,
                                                      qsizetype last)
 {
-    const __m256i a = _mm256_set1_epi16(static_cast<short>(c.firstValue));
-    const __m256i b = _mm256_set1_epi16(static_cast<short>(c.secondValue));
-    const __m256i ao = _mm256_set1_epi16(static_cast<short>(c.firstOr));
-    const __m256i bo = _mm256_set1_epi16(static_cast<short>(c.secondOr));
+    const OrTest test(c);
     qsizetype i = from, found = -1;
     for (; i + 16 < size && i <= last; i += 16) {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i));
-        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i + 1));
-        const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(x, ao), a),
-                                           _mm256_cmpeq_epi16(_mm256_or_si256(y, bo), b));
-        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u;
+        const unsigned bits = test.Candidates(t + i);
         if (bits && firstMatch(p, t, i, bits, last, found))
             return found;
     }
@@ -164,18 +178,11 @@ __attribute__((target("avx2"))) qsizetype countAvx2Or(const SearchPattern &p, co
                                                       const char16_t *t, qsizetype size, qsizetype &from,
                                                       qsizetype last)
 {
-    const __m256i a = _mm256_set1_epi16(static_cast<short>(c.firstValue));
-    const __m256i b = _mm256_set1_epi16(static_cast<short>(c.secondValue));
-    const __m256i ao = _mm256_set1_epi16(static_cast<short>(c.firstOr));
-    const __m256i bo = _mm256_set1_epi16(static_cast<short>(c.secondOr));
+    const OrTest test(c);
     const qsizetype n = p.size();
     qsizetype i = from, next = from, count = 0;
     for (; i + 16 < size && i <= last; i += 16) {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i));
-        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i + 1));
-        const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(x, ao), a),
-                                           _mm256_cmpeq_epi16(_mm256_or_si256(y, bo), b));
-        for (unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u; bits; bits &= bits - 1) {
+        for (unsigned bits = test.Candidates(t + i); bits; bits &= bits - 1) {
             const qsizetype at = i + (__builtin_ctz(bits) >> 1);
             if (at > last) {
                 from = last + 1;
