@@ -1,8 +1,6 @@
 // Where the program keeps settings.ini and Protokolldatei.txt.
 #include "AppPaths.h"
 
-#include "FileNames.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -12,6 +10,11 @@
 #include <unistd.h>
 
 namespace {
+
+QString withSeparator(const QString &folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
 
 QString &overrideFolder()
 {
@@ -23,7 +26,7 @@ QString &overrideFolder()
 
 void AppPaths::SetProgramFolderForTesting(const QString &folder)
 {
-    overrideFolder() = folder.isEmpty() ? QString() : FileNames::AddBackslash(folder);
+    overrideFolder() = folder.isEmpty() ? QString() : withSeparator(folder);
 }
 
 QString AppPaths::ProgramFolder()
@@ -32,11 +35,11 @@ QString AppPaths::ProgramFolder()
         return overrideFolder();
     const QString programFolder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
     if (!programFolder.isEmpty() && ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0)
-        return FileNames::AddBackslash(programFolder);
+        return withSeparator(programFolder);
     QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (config.isEmpty())
         config = QDir::homePath() + QStringLiteral("/.config");
     const QString folder = config + QStringLiteral("/velmora");
     QDir().mkpath(folder);
-    return FileNames::AddBackslash(folder);
+    return withSeparator(folder);
 }
