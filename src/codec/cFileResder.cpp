@@ -5,7 +5,7 @@
 #include "RaisedError.h"
 #include "Utf8.h"
 
-#include <QFile>
+#include "NativePath.h"
 
 #include <cerrno>
 #include <cstring>
@@ -69,7 +69,7 @@ bool cFileResder::ReadAllBytes(const QString &path, QByteArray &out)
     out.resize(0); // keeps the capacity of a reused buffer
     if (path.isEmpty())
         return false;
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = NativePath::Encode(path);
     // O_NONBLOCK: opening a FIFO must not wait for a writer; the type check
     // below then turns it away.
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -222,7 +222,7 @@ bool cFileResder::FileWrite(const QString &fileName, const QString &text, int en
     if (fileName.isEmpty())
         return false;
     const QByteArray bytes = EncodeText(text, encoding);
-    const QByteArray native = QFile::encodeName(fileName);
+    const QByteArray native = NativePath::Encode(fileName);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0)
         return false;
@@ -245,7 +245,7 @@ bool cFileResder::FileWrite(const QString &fileName, const QString &text, int en
 
 bool cFileResder::Kill(const QString &lpFileName)
 {
-    return !lpFileName.isEmpty() && ::unlink(QFile::encodeName(lpFileName).constData()) == 0;
+    return !lpFileName.isEmpty() && ::unlink(NativePath::Encode(lpFileName).constData()) == 0;
 }
 
 bool cFileResder::IsUTF8Ex(const QByteArray &bytes)

@@ -5,7 +5,7 @@
 #include "LocaleDateTime.h"
 #include "cFileResder.h"
 
-#include <QFile>
+#include "NativePath.h"
 
 #include <cerrno>
 #include <cstring>
@@ -73,7 +73,7 @@ QString BackupArchive::Write(QString &writtenTo, const QString &fallbackFolder)
 
 QString BackupArchive::CheckFolder(const QString &folder)
 {
-    const QByteArray probe = QFile::encodeName(FileNames::AddBackslash(folder)) + ".velmora-probe-XXXXXX";
+    const QByteArray probe = NativePath::Encode(FileNames::AddBackslash(folder)) + ".velmora-probe-XXXXXX";
     QByteArray name = probe;
     const int fd = ::mkstemp(name.data());
     if (fd < 0)
@@ -100,7 +100,7 @@ std::shared_ptr<cMemoryStream> BackupArchive::ReadFileToStream(const QString &pa
 
 QString BackupArchive::WriteBinaryFile(const QString &sFile, const std::vector<std::uint8_t> &baData)
 {
-    const QByteArray target = QFile::encodeName(sFile);
+    const QByteArray target = NativePath::Encode(sFile);
     QByteArray temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)

@@ -3,7 +3,7 @@
 
 #include "FileNames.h"
 
-#include <QFile>
+#include "NativePath.h"
 
 #include <sys/stat.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 bool statOf(const QString &path, struct stat &st)
 {
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    return !path.isEmpty() && ::stat(NativePath::Encode(path).constData(), &st) == 0;
 }
 
 } // namespace
@@ -56,7 +56,7 @@ bool FileAttributes::SetAttributesLong(const QString &Path, int Attributes)
         mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
     else
         mode |= S_IWUSR;
-    return ::chmod(QFile::encodeName(Path).constData(), mode) == 0;
+    return ::chmod(NativePath::Encode(Path).constData(), mode) == 0;
 }
 
 int FileAttributes::Mode(const QString &Path)
@@ -67,7 +67,7 @@ int FileAttributes::Mode(const QString &Path)
 
 bool FileAttributes::SetMode(const QString &Path, int mode)
 {
-    return mode >= 0 && ::chmod(QFile::encodeName(Path).constData(), static_cast<mode_t>(mode)) == 0;
+    return mode >= 0 && ::chmod(NativePath::Encode(Path).constData(), static_cast<mode_t>(mode)) == 0;
 }
 
 qint64 FileAttributes::Length(const QString &Path)

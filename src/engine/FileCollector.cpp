@@ -4,7 +4,7 @@
 #include "FileNames.h"
 #include "WildcardPattern.h"
 
-#include <QFile>
+#include "NativePath.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -46,7 +46,7 @@ EntryKind kindOf(const QByteArray &path, unsigned char dtype)
 // The folder's entries without "." and "..", sorted by name ignoring case.
 bool listFolder(const QString &folder, std::vector<Entry> &out)
 {
-    const QByteArray native = QFile::encodeName(folder);
+    const QByteArray native = NativePath::Encode(folder);
     DIR *dir = ::opendir(native.constData());
     if (!dir)
         return false;
@@ -54,7 +54,7 @@ bool listFolder(const QString &folder, std::vector<Entry> &out)
         const char *n = d->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        out.push_back({QFile::decodeName(n), kindOf(native + n, d->d_type)});
+        out.push_back({NativePath::Decode(n), kindOf(native + n, d->d_type)});
     }
     ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const Entry &a, const Entry &b) {

@@ -6,7 +6,7 @@
 #include "LocaleDateTime.h"
 #include "cFileResder.h"
 
-#include <QFile>
+#include "NativePath.h"
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
@@ -64,7 +64,7 @@ bool writeReport(const QString &path, const QByteArray &bytes)
     // Non-blocking only so that a pipe in the log's place fails instead of
     // hanging; regular files ignore the flag.
     const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+        ::open(NativePath::Encode(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
     struct stat st;

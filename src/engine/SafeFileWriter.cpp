@@ -4,7 +4,7 @@
 
 #include "cFileResder.h"
 
-#include <QFile>
+#include "NativePath.h"
 
 #include <cerrno>
 #include <climits>
@@ -65,7 +65,7 @@ QString replaceInPlace(const QByteArray &target, const QByteArray &newBytes)
 
 QString SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes)
 {
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = NativePath::Encode(path);
     // Through a symbolic link to the file it names: the link stays a link.
     char resolved[PATH_MAX];
     if (!::realpath(native.constData(), resolved))
@@ -73,7 +73,7 @@ QString SafeFileWriter::Replace(const QString &path, const QByteArray &expectedB
     const QByteArray target(resolved);
 
     QByteArray current;
-    if (!cFileResder::ReadAllBytes(QFile::decodeName(target), current) || current != expectedBytes)
+    if (!cFileResder::ReadAllBytes(NativePath::Decode(target), current) || current != expectedBytes)
         return QStringLiteral("Die Datei wurde seit dem Lesen verändert");
 
     struct stat st;
