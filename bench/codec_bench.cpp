@@ -77,7 +77,7 @@ int main(int argc, char **argv)
         cFileResder codec;
         for (const QString &f : files) {
             const QString text = codec.FileRead(f);
-            total += TextSearch::CountOccurrences(text, find, 1, 1);
+            total += TextSearch::CountOccurrences(text, find, 1, CompareMode::Text);
         }
     });
 
@@ -95,7 +95,7 @@ int main(int argc, char **argv)
     const double scanSeconds = best([&] {
         total = 0;
         for (const QString &t : texts)
-            total += TextSearch::CountOccurrences(t, find, 1, 1);
+            total += TextSearch::CountOccurrences(t, find, 1, CompareMode::Text);
     });
 
     std::printf("files %zu, %.1f MiB, word \"%s\", %lld finds (text mode)\n", files.size(), mib, word.c_str(), total);

@@ -33,7 +33,7 @@ FindsDocument Build(const char *file, const char *find, bool whole = false, bool
 class FileDir : public ::testing::Test
 {
 protected:
-    QString write(const QString &name, const QString &text, int encoding)
+    QString write(const QString &name, const QString &text, TextEncoding encoding)
     {
         const QString path = dir.filePath(name);
         QFile f(path);
@@ -53,15 +53,15 @@ TEST_F(FileDir, LineEndsAreNumberedAlikeInEveryEncoding)
         QString text = u(lines[0]);
         for (int i = 1; i < 6; ++i)
             text += QString::fromLatin1(eol ? eol : mixed[i - 1]) + u(lines[i]);
-        for (int enc = cFileResder::EncAnsi; enc <= cFileResder::EncUtf16BE; ++enc) {
+        for (int enc = 0; enc <= 4; ++enc) {
             cFileResder reader;
-            const QString path = write(QStringLiteral("f%1.txt").arg(enc), text, enc);
+            const QString path = write(QStringLiteral("f%1.txt").arg(enc), text, static_cast<TextEncoding>(enc));
             const FindsDocument d = FindsDocument::Load(reader, path, QStringLiteral("Suchwort"), false, true, kGerman);
             SCOPED_TRACE(std::string(eol ? "" : "mixed") + " encoding " + std::to_string(enc));
             EXPECT_TRUE(d.LineMode);
             EXPECT_EQ(d.Text, u("Z     2: Suchwort zwei\nZ     4: vier Suchwort\nZ     6: Suchwort\n"));
             EXPECT_EQ(d.FileLines, 6);
-            EXPECT_EQ(d.Encoding, enc);
+            EXPECT_EQ(d.Encoding, static_cast<TextEncoding>(enc));
             EXPECT_EQ(d.Grey, (Ranges{{0, 9}, {23, 9}, {46, 9}}));
             EXPECT_EQ(d.Red, (Ranges{{9, 8}, {37, 8}, {55, 8}}));
         }
@@ -85,8 +85,8 @@ TEST(LineMode, WholeWordsSelectLines)
         {"Hausboot", false}, {"Baumhaus", false}, {"Haus_1", false}, // inside longer words
         {"(Haus)", true},    {"ein Haus", true},  {"Hausboot, Haus", true}};
     for (const auto &[line, taken] : cases)
-        EXPECT_EQ(FindsDocument::LineHolds(u(line), SearchPattern(QStringLiteral("Haus"), 1), true), taken) << line;
-    EXPECT_TRUE(FindsDocument::LineHolds(u("das Hausboot"), SearchPattern(QStringLiteral("Haus"), 1), false));
+        EXPECT_EQ(FindsDocument::LineHolds(u(line), SearchPattern(QStringLiteral("Haus"), CompareMode::Text), true), taken) << line;
+    EXPECT_TRUE(FindsDocument::LineHolds(u("das Hausboot"), SearchPattern(QStringLiteral("Haus"), CompareMode::Text), false));
 }
 
 TEST(LineMode, RedMarksTheShownOccurrencesButNeverThePrefix)
@@ -155,9 +155,9 @@ TEST_F(FileDir, MissingFileGivesAnEmptyDocumentAndNoFile)
 
 TEST_F(FileDir, AfterAReplaceRunTheReplacementIsMarked)
 {
-    const QString path = write(QStringLiteral("r.txt"), u("alt und alt\nnichts\nalt"), cFileResder::EncUtf8);
+    const QString path = write(QStringLiteral("r.txt"), u("alt und alt\nnichts\nalt"), TextEncoding::Utf8);
     cFileResder reader;
-    const QString replaced = TextSearch::ReplaceAll(reader.FileRead(path), u("alt"), u("neu"), 0);
+    const QString replaced = TextSearch::ReplaceAll(reader.FileRead(path), u("alt"), u("neu"), CompareMode::Binary);
     ASSERT_TRUE(reader.FileWrite(path, replaced, reader.Encoding));
     const FindsDocument shown = FindsDocument::Load(reader, path, u("neu"), false, true, kGerman);
     EXPECT_EQ(shown.Text, u("Z     1: neu und neu\nZ     3: neu\n"));

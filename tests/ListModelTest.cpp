@@ -39,7 +39,7 @@ QString snapshot(const ListModel &m)
                         .arg(m.Items().ColumnCount())};
     for (int c = 0; c < m.ColumnCount(); ++c) {
         const Column &col = m.ColumnAt(c);
-        out << QStringLiteral("%1|%2|%3|%4|%5").arg(col.key, col.Caption).arg(col.TextAlign).arg(col.Width).arg(col.Visible);
+        out << QStringLiteral("%1|%2|%3|%4|%5").arg(col.key, col.Caption).arg(static_cast<int>(col.TextAlign)).arg(col.Width).arg(col.Visible);
     }
     for (int r = 0; r < m.ItemCount(); ++r) {
         const ListItem &row = *m.Items().Item(r);

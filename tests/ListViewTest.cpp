@@ -28,7 +28,7 @@ std::unique_ptr<ListView> MakeList(const QList<int> &widths, int rows, QSize cli
     font.setPixelSize(13);
     list->setFont(font);
     for (int i = 0; i < widths.size(); ++i)
-        list->Model().AddColumn(QStringLiteral("c%1").arg(i), QStringLiteral("Spalte %1").arg(i), 0, widths[i]);
+        list->Model().AddColumn(QStringLiteral("c%1").arg(i), QStringLiteral("Spalte %1").arg(i), TextAlignment::Left, widths[i]);
     for (int r = 0; r < rows; ++r)
         list->Model().AddItem(-1, QStringLiteral("r%1").arg(r));
     list->show();

@@ -31,31 +31,10 @@ const QLocale German(QLocale::German, QLocale::Germany);
 
 struct Report
 {
-    ListModel list{German};
     LogInput in;
 
-    Report(const char *caption, int chkNS, const char *find = "alt")
+    Report(std::optional<RunMode> mode, int chkNS, const char *find = "alt")
     {
-        SearchRun::AddResultColumns(list);
-        list.SetColumnCaption(0, u(caption));
-        // count, name, folder, checked; the blank count row never appears
-        const struct
-        {
-            QString count;
-            const char *name, *folder;
-            bool checked;
-        } rows[] = {
-            {NumberFormat::RightAlign6(NumberFormat::Grouped(1234, German)), "ä.txt", "/daten/", true},
-            {QStringLiteral("     7"), "b.txt", "/daten/sub/", false},
-            {QStringLiteral("      "), "c.txt", "/daten/", true},
-            {QStringLiteral("     2"), "d.txt", "/x/", true},
-        };
-        for (const auto &r : rows) {
-            const int i = list.AddItem(-1, r.count);
-            list.SetItemText(i, 2, u(r.name));
-            list.SetItemText(i, 4, u(r.folder));
-            list.SetItemChecked(i, r.checked);
-        }
         in = {
             .txtStartFolder = u("/daten"),
             .txtPattern = u("*.txt"),
@@ -65,7 +44,9 @@ struct Report
             .chkAuchSchreibschutz = 1,
             .chkNS = chkNS,
             .lblInfo = u("3 Dateien durchsucht."),
-            .list = &list,
+            .mode = mode,
+            // count, path, checked, in the list's order
+            .rows = {{1234, u("/daten/ä.txt"), true}, {7, u("/daten/sub/b.txt"), false}, {2, u("/x/d.txt"), true}},
             .filesCollected = 4,
             .now = QDateTime(QDate(2026, 12, 5), QTime(14, 23, 45)),
             .locale = German,
@@ -119,21 +100,22 @@ TEST(LogFile, ReportByteForByte)
 {
     const struct
     {
-        const char *caption;
+        std::optional<RunMode> mode;
         int chkNS;
         const char *find;
         QString want;
     } cases[] = {
-        {"Funde", 0, "alt", expected(SearchTitle, 0)},
-        {"Funde", 1, "alt", expected(SearchTitle, 1)},
-        {"Ersetzt", 0, "alt", expected(ReplaceTitle, 0, "alt", "neu")},
-        {"Ersetzt", 1, "alt", expected(ReplaceTitle, 1, "alt", "neu")},
-        {"Dateiname", 0, "alt", expected(nullptr, 0)},
-        {"Funde", 0, "erste\r\nzweite\r\n\r\ndritte", expected(SearchTitle, 0, "erste\r\nzweite\r\n\r\ndritte")},
+        {RunMode::SearchOnly, 0, "alt", expected(SearchTitle, 0)},
+        {RunMode::SearchOnly, 1, "alt", expected(SearchTitle, 1)},
+        {RunMode::SearchAndReplace, 0, "alt", expected(ReplaceTitle, 0, "alt", "neu")},
+        {RunMode::SearchAndReplace, 1, "alt", expected(ReplaceTitle, 1, "alt", "neu")},
+        {std::nullopt, 0, "alt", expected(nullptr, 0)},
+        {RunMode::SearchOnly, 0, "erste\r\nzweite\r\n\r\ndritte", expected(SearchTitle, 0, "erste\r\nzweite\r\n\r\ndritte")},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.caption) + " chkNS=" + std::to_string(c.chkNS) + " find=" + c.find);
-        Report r(c.caption, c.chkNS, c.find);
+        SCOPED_TRACE("mode=" + std::to_string(c.mode ? static_cast<int>(*c.mode) : -1) + " chkNS=" +
+                     std::to_string(c.chkNS) + " find=" + c.find);
+        Report r(c.mode, c.chkNS, c.find);
         EXPECT_EQ(LogFile::BuildReport(r.in, false), c.want);
         EXPECT_EQ(LogFile::BuildReport(r.in, true), Advice + c.want);
     }
@@ -180,7 +162,7 @@ TEST(LogFile, SaveByExistingLength)
             writeFile(path, *c.before);
             ASSERT_TRUE(FileAttributes::SetMode(path, c.mode));
         }
-        Report r("Funde", 0);
+        Report r(RunMode::SearchOnly, 0);
         ASSERT_EQ(LogFile::Save(path, r.in), LogFile::Result::Saved);
         EXPECT_EQ(readAll(path), c.after);
         EXPECT_NE(FileAttributes::Mode(path) & 0200, 0);
@@ -191,7 +173,7 @@ TEST(LogFile, SaveByExistingLength)
 TEST(LogFile, NothingWhenNoFilesCollected)
 {
     QTemporaryDir dir;
-    Report r("Funde", 0);
+    Report r(RunMode::SearchOnly, 0);
     r.in.filesCollected = 0;
     const QString fresh = dir.filePath(u("Protokolldatei.txt")), old = dir.filePath(u("alt.txt"));
     writeFile(old, "");
@@ -204,12 +186,9 @@ TEST(LogFile, NothingWhenNoFilesCollected)
 TEST(LogFile, FailuresReturnFailed)
 {
     QTemporaryDir dir;
-    Report r("Funde", 0);
+    Report r(RunMode::SearchOnly, 0);
     EXPECT_EQ(LogFile::Save(dir.filePath(u("fehlt/Protokolldatei.txt")), r.in), LogFile::Result::Failed);
     EXPECT_EQ(LogFile::Save(dir.path(), r.in), LogFile::Result::Failed) << "a folder in the log's place";
-    ListModel noColumns(German);
-    r.in.list = &noColumns;
-    EXPECT_EQ(LogFile::Save(dir.filePath(u("Protokolldatei.txt")), r.in), LogFile::Result::Failed);
 }
 
 } // namespace

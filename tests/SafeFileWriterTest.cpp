@@ -42,7 +42,7 @@ TEST(SafeFileWriter, ReplacesAndKeepsPermissionBits)
     const QString f = dir.filePath(QStringLiteral(".hidden.txt"));
     put(f, "old");
     ::chmod(QFile::encodeName(f).constData(), 0640);
-    EXPECT_EQ(SafeFileWriter::Replace(f, "old", "new content"), QString());
+    EXPECT_EQ(SafeFileWriter::Replace(f, "old", "new content").status, SafeFileWriter::Status::Written);
     EXPECT_EQ(bytesOf(f), QByteArray("new content"));
     EXPECT_EQ(modeOf(f) & 07777, 0640u);
     // No temporary file is left behind.
@@ -54,9 +54,9 @@ TEST(SafeFileWriter, RefusesAFileChangedSinceItWasRead)
     QTemporaryDir dir;
     const QString f = dir.filePath(QStringLiteral("a.txt"));
     put(f, "changed by someone else");
-    EXPECT_EQ(SafeFileWriter::Replace(f, "as read", "new"), QStringLiteral("Die Datei wurde seit dem Lesen verändert"));
+    EXPECT_EQ(SafeFileWriter::Replace(f, "as read", "new").status, SafeFileWriter::Status::ChangedOnDisk);
     EXPECT_EQ(bytesOf(f), QByteArray("changed by someone else"));
-    EXPECT_FALSE(SafeFileWriter::Replace(dir.filePath(QStringLiteral("gone.txt")), "x", "y").isEmpty());
+    EXPECT_EQ(SafeFileWriter::Replace(dir.filePath(QStringLiteral("gone.txt")), "x", "y").status, SafeFileWriter::Status::Gone);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("gone.txt"))));
 }
 
@@ -67,7 +67,7 @@ TEST(SafeFileWriter, WritesThroughASymbolicLink)
     const QString link = dir.filePath(QStringLiteral("link.txt"));
     put(target, "old");
     ASSERT_EQ(::symlink("target.txt", QFile::encodeName(link).constData()), 0);
-    EXPECT_EQ(SafeFileWriter::Replace(link, "old", "new"), QString());
+    EXPECT_EQ(SafeFileWriter::Replace(link, "old", "new").status, SafeFileWriter::Status::Written);
     EXPECT_TRUE(S_ISLNK(modeOf(link)));
     EXPECT_EQ(bytesOf(target), QByteArray("new"));
 }
@@ -85,7 +85,7 @@ TEST(SafeFileWriter, RewritesInPlaceWhereTheFolderTakesNoNewFile)
     if (child == 0) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
             ::_exit(3);
-        ::_exit(SafeFileWriter::Replace(f, "a longer old content", "short").isEmpty() ? 0 : 1);
+        ::_exit(SafeFileWriter::Replace(f, "a longer old content", "short").status == SafeFileWriter::Status::Written ? 0 : 1);
     }
     int status = 0;
     ::waitpid(child, &status, 0);

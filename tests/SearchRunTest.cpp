@@ -53,7 +53,7 @@ public:
         answers.pop_front();
         return a;
     }
-    ListModel &ResultList() override { return list; }
+    ListModel *ResultList() override { return &list; }
     QString ApplicationTitle() const override { return u("velmora"); }
     QLocale Locale() const override { return QLocale(QLocale::German, QLocale::Germany); }
     void ProcessEvents() override
@@ -113,7 +113,7 @@ protected:
     }
     QString file(const QString &name, const QString &text, int encoding)
     {
-        return file(name, cFileResder::EncodeText(text, encoding));
+        return file(name, cFileResder::EncodeText(text, static_cast<TextEncoding>(encoding)));
     }
     static QByteArray bytesOf(const QString &path)
     {
@@ -294,7 +294,7 @@ TEST_F(Run, ReplaceKeepsEveryEncodingAndEveryOtherByte)
     host.answers = {RunHost::Answer::Yes};
     EXPECT_EQ(run.cmdStart_Click(1), SearchRun::Outcome::Finished);
     for (int enc = 0; enc <= 4; ++enc)
-        EXPECT_EQ(bytesOf(paths[enc]), cFileResder::EncodeText(after, enc)) << enc;
+        EXPECT_EQ(bytesOf(paths[enc]), cFileResder::EncodeText(after, static_cast<TextEncoding>(enc))) << enc;
     EXPECT_EQ(bytesOf(untouched), QByteArray("kein Treffer\r\n"));
     EXPECT_EQ(run.FilesChanged, 5);
     EXPECT_EQ(host.list.ColumnCaption(0), u("Ersetzt"));
@@ -444,7 +444,7 @@ TEST_F(Run, CheckedRowsPassReplacesOnlyCheckedFiles)
     EXPECT_EQ(run.FilesSearched, 1); // the vanished file was not searched
     EXPECT_EQ(host.list.ItemCount(), 3); // the rows stay as they were
     ASSERT_EQ(run.NotWrittenFiles().size(), 1u);
-    EXPECT_EQ(run.NotWrittenFiles()[0].reason, u("Datei nicht gefunden"));
+    EXPECT_EQ(run.NotWrittenFiles()[0].Reason(), u("Datei nicht gefunden"));
 }
 
 // Extracts an archive with Python's zipfile (an independent reader) and

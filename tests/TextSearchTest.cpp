@@ -48,7 +48,7 @@ TEST(CountOccurrences, Table)
         {"Suchwort at the very start of a long text beyond a vector", "SUCHWORT", 1, 1, 1},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TextSearch::CountOccurrences(u(c.text), u(c.find), c.start, c.compare), c.expected)
+        EXPECT_EQ(TextSearch::CountOccurrences(u(c.text), u(c.find), c.start, static_cast<CompareMode>(c.compare)), c.expected)
             << c.text << " / " << c.find << " start " << c.start << " mode " << c.compare;
 }
 
@@ -77,7 +77,7 @@ TEST_P(SearchPatternKernels, AgreesWithPlainScan)
         const QString text = randomText(static_cast<int>(rng() % 120));
         const QString find = randomText(1 + static_cast<int>(rng() % 4));
         const int compare = static_cast<int>(rng() % 2);
-        const SearchPattern pattern(find, compare);
+        const SearchPattern pattern(find, static_cast<CompareMode>(compare));
         qsizetype from = static_cast<qsizetype>(rng() % 10);
         qsizetype expected = -1;
         for (qsizetype i = from; i + find.size() <= text.size() && expected < 0; ++i) {
@@ -139,14 +139,12 @@ TEST(ReplaceNurGanzeWorte, WholeWordsOfWort)
         {"WortWort", 0},
     };
     for (const auto &c : cases) {
-        QString replaced;
-        EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u(c.text), u("Wort"), u("X"), 0, 0, replaced), c.expected)
-            << c.text;
-        EXPECT_EQ(replaced, u(c.text)) << "count only leaves the text as it is";
+        const auto r = TextSearch::ReplaceNurGanzeWorte(u(c.text), u("Wort"), u("X"), CompareMode::Binary, false);
+        EXPECT_EQ(r.count, c.expected) << c.text;
+        EXPECT_EQ(r.text, u(c.text)) << "count only leaves the text as it is";
     }
-    QString replaced;
-    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), 1, 0, replaced), 2);
-    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), 0, 0, replaced), 0);
+    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), CompareMode::Text, false).count, 2);
+    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), CompareMode::Binary, false).count, 0);
 }
 
 struct ReplaceWordCase
@@ -171,24 +169,23 @@ TEST(ReplaceNurGanzeWorte, Replaces)
         {"nothing here", "x", "y", 0, "nothing here", 0},
     };
     for (const auto &c : cases) {
-        QString replaced;
-        const int n = TextSearch::ReplaceNurGanzeWorte(u(c.text), u(c.find), u(c.repl), c.compare, 1, replaced);
-        EXPECT_EQ(n, c.count) << c.text;
-        EXPECT_EQ(replaced, u(c.expected)) << c.text;
-        QString counted;
-        EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u(c.text), u(c.find), u(c.repl), c.compare, 0, counted), c.count)
+        const auto mode = static_cast<CompareMode>(c.compare);
+        const auto r = TextSearch::ReplaceNurGanzeWorte(u(c.text), u(c.find), u(c.repl), mode, true);
+        EXPECT_EQ(r.count, c.count) << c.text;
+        EXPECT_EQ(r.text, u(c.expected)) << c.text;
+        EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u(c.text), u(c.find), u(c.repl), mode, false).count, c.count)
             << "counting and replacing agree: " << c.text;
     }
 }
 
 TEST(ReplaceAll, ReplacesWhatIsCounted)
 {
-    EXPECT_EQ(TextSearch::ReplaceAll(u("aaaa"), u("aa"), u("b"), 0), u("bb"));
-    EXPECT_EQ(TextSearch::ReplaceAll(u("aaa"), u("aa"), u("b"), 0), u("ba"));
-    EXPECT_EQ(TextSearch::ReplaceAll(u("Abc ABC abc"), u("abc"), u("x"), 1), u("x x x"));
-    EXPECT_EQ(TextSearch::ReplaceAll(u("Abc ABC abc"), u("abc"), u("x"), 0), u("Abc ABC x"));
-    EXPECT_EQ(TextSearch::ReplaceAll(u("a"), u("a"), u("aa"), 0), u("aa")); // no re-scan of new text
-    EXPECT_EQ(TextSearch::ReplaceAll(u("none"), u("x"), u("y"), 0), u("none"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("aaaa"), u("aa"), u("b"), CompareMode::Binary), u("bb"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("aaa"), u("aa"), u("b"), CompareMode::Binary), u("ba"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("Abc ABC abc"), u("abc"), u("x"), CompareMode::Text), u("x x x"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("Abc ABC abc"), u("abc"), u("x"), CompareMode::Binary), u("Abc ABC x"));
+    EXPECT_EQ(TextSearch::ReplaceAll(u("a"), u("a"), u("aa"), CompareMode::Binary), u("aa")); // no re-scan of new text
+    EXPECT_EQ(TextSearch::ReplaceAll(u("none"), u("x"), u("y"), CompareMode::Binary), u("none"));
 
     // Over random texts the length change is exactly count × (repl − find):
     // the count a run reports is the number of replacements it makes.
@@ -202,10 +199,10 @@ TEST(ReplaceAll, ReplacesWhatIsCounted)
             find += QChar(alphabet[rng() % std::size(alphabet)]);
         const int compare = static_cast<int>(rng() % 2);
         const QString repl = u("<>");
-        const int count = TextSearch::CountOccurrences(text, find, 1, compare);
-        const QString out = TextSearch::ReplaceAll(text, find, repl, compare);
+        const int count = TextSearch::CountOccurrences(text, find, 1, static_cast<CompareMode>(compare));
+        const QString out = TextSearch::ReplaceAll(text, find, repl, static_cast<CompareMode>(compare));
         ASSERT_EQ(out.size(), text.size() + count * (repl.size() - find.size()));
-        ASSERT_EQ(TextSearch::CountOccurrences(out, repl, 1, 0), count);
+        ASSERT_EQ(TextSearch::CountOccurrences(out, repl, 1, CompareMode::Binary), count);
     }
 }
 

@@ -16,6 +16,11 @@
 
 namespace {
 
+TextEncoding E(int n)
+{
+    return static_cast<TextEncoding>(n);
+}
+
 class CodecFiles : public ::testing::Test
 {
 protected:
@@ -64,14 +69,14 @@ TEST_F(CodecFiles, EveryEncodingAndLineEndRoundTripsByteForByte)
         for (const char *eol : eols) {
             const QString text = withLineEnds(base, eol);
             for (int enc = 0; enc <= 4; ++enc) {
-                if (!cFileResder::CanEncodeLosslessly(text, enc))
+                if (!cFileResder::CanEncodeLosslessly(text, E(enc)))
                     continue;
-                const QByteArray bytes = cFileResder::EncodeText(text, enc);
+                const QByteArray bytes = cFileResder::EncodeText(text, E(enc));
                 const QString file = write(QStringLiteral("f%1").arg(n++), bytes);
                 bool sevenBit = true;
                 for (QChar c : text)
                     sevenBit = sevenBit && c.unicode() < 128;
-                const int expected = (enc == cFileResder::EncAnsi && sevenBit) ? cFileResder::EncUtf8 : enc;
+                const TextEncoding expected = (enc == 0 && sevenBit) ? TextEncoding::Utf8 : E(enc);
 
                 cFileResder codec;
                 const QString read = codec.FileRead(file);
@@ -112,9 +117,9 @@ TEST_F(CodecFiles, MarksAndEdgeSizes)
     for (const auto &c : cases) {
         const QString file = write(QStringLiteral("m%1").arg(n++), c.bytes);
         cFileResder codec;
-        codec.Encoding = 99;
+        codec.Encoding = E(99);
         EXPECT_EQ(codec.FileRead(file), c.text) << c.name;
-        EXPECT_EQ(codec.Encoding, c.encoding) << c.name;
+        EXPECT_EQ(codec.Encoding, E(c.encoding)) << c.name;
     }
 }
 
@@ -142,7 +147,7 @@ TEST_F(CodecFiles, MalformedUtf8FallsBackToAnsiAndKeepsEveryByte)
         const QString file = write(QStringLiteral("bad%1").arg(n++), bytes);
         cFileResder codec;
         const QString text = codec.FileRead(file);
-        EXPECT_EQ(codec.Encoding, cFileResder::EncAnsi) << n;
+        EXPECT_EQ(codec.Encoding, TextEncoding::Ansi) << n;
         EXPECT_EQ(text, QString::fromLatin1(bytes)) << n;
         ASSERT_TRUE(codec.FileWrite(file, text, codec.Encoding));
         EXPECT_EQ(bytesOf(file), bytes) << n;
@@ -154,29 +159,29 @@ TEST_F(CodecFiles, UmlautMatchesLatin1ByteButEuroDoesNot)
     const QString file = write(QStringLiteral("latin1"), QByteArray("K\xE4se \x80"));
     cFileResder codec;
     const QString text = codec.FileRead(file);
-    EXPECT_EQ(codec.Encoding, 0);
+    EXPECT_EQ(codec.Encoding, TextEncoding::Ansi);
     EXPECT_TRUE(text.contains(u("ä")));
     EXPECT_FALSE(text.contains(u("€")));
     EXPECT_TRUE(text.contains(QChar(0x80)));
     // The 8-bit form keeps only the low byte: this is why a write that would
     // need it is refused by the callers.
     EXPECT_EQ(cFileResder::FromUnicode(u("€")), QByteArray("\xAC"));
-    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(u("a€"), 0));
-    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(u("aä"), 0));
+    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(u("a€"), E(0)));
+    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(u("aä"), E(0)));
 }
 
 TEST_F(CodecFiles, ReadingNeverCreatesOrBlocks)
 {
     cFileResder codec;
-    codec.Encoding = 3;
+    codec.Encoding = TextEncoding::Utf16LE;
     const QString missing = path(QStringLiteral("missing.txt"));
     EXPECT_EQ(codec.FileRead(missing), QString());
-    EXPECT_EQ(codec.Encoding, 0);
+    EXPECT_EQ(codec.Encoding, TextEncoding::Ansi);
     EXPECT_FALSE(QFile::exists(missing));
 
-    codec.Encoding = 3;
+    codec.Encoding = TextEncoding::Utf16LE;
     EXPECT_EQ(codec.FileRead(m_dir.path()), QString()); // a folder
-    EXPECT_EQ(codec.Encoding, 0);
+    EXPECT_EQ(codec.Encoding, TextEncoding::Ansi);
 
     // A FIFO without a writer would block a plain open and read.
     const QString fifo = path(QStringLiteral("fifo"));
@@ -200,7 +205,7 @@ TEST_F(CodecFiles, KillAndUnknownEncoding)
 {
     const QString file = write(QStringLiteral("k"), "x");
     cFileResder codec;
-    ASSERT_TRUE(codec.FileWrite(file, u("abc"), 7));
+    ASSERT_TRUE(codec.FileWrite(file, u("abc"), E(7)));
     EXPECT_EQ(bytesOf(file), QByteArray());
     EXPECT_TRUE(cFileResder::Kill(file));
     EXPECT_FALSE(QFile::exists(file));
@@ -325,9 +330,9 @@ TEST_P(Utf8Kernels, AgreesWithQtOnRandomText)
 TEST(Utf8Conversions, UnpairedSurrogateIsNotLossless)
 {
     const QString lone = QString(QChar(0xD800)) + u("a");
-    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(lone, 2));
+    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(lone, E(2)));
     EXPECT_EQ(Utf8::Encode(lone), QByteArray("\xEF\xBF\xBD" "a"));
-    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(lone, 3));
+    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(lone, E(3)));
 }
 
 TEST(IsUTF8, BytePatternRules)
@@ -357,11 +362,11 @@ TEST(EncodingNames, LongAndShortLabels)
     const char *verbose[] = {"ANSI", "UTF8 (BOM EF BB BF)", "UTF8NoBOM", "UTF16LE (BOM FF FE)", "UTF16BE (BOM FE FF)"};
     const char *shortLabels[] = {"ANSI", "UTF-8B", "UTF-8", "UTF16L", "UTF16B"};
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(cFileResder::EncodingVerbose(i), u(verbose[i]));
-        EXPECT_EQ(cFileResder::EncodingLabel(i), u(shortLabels[i]));
+        EXPECT_EQ(cFileResder::EncodingVerbose(E(i)), u(verbose[i]));
+        EXPECT_EQ(cFileResder::EncodingLabel(E(i)), u(shortLabels[i]));
     }
-    EXPECT_TRUE(cFileResder::EncodingVerbose(5).isEmpty());
-    EXPECT_TRUE(cFileResder::EncodingVerbose(-1).isEmpty());
+    EXPECT_TRUE(cFileResder::EncodingVerbose(E(5)).isEmpty());
+    EXPECT_TRUE(cFileResder::EncodingVerbose(E(-1)).isEmpty());
     EXPECT_EQ(cFileResder::GetShortPath(u("/a/b c.txt")), u("/a/b c.txt"));
 }
 

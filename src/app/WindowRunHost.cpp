@@ -108,9 +108,9 @@ RunHost::Answer WindowRunHost::MessageBox(const QString &text, Buttons buttons, 
     return Answer::Ok;
 }
 
-ListModel &WindowRunHost::ResultList()
+ListModel *WindowRunHost::ResultList()
 {
-    return m_window.ListView1->Model();
+    return &m_window.ListView1->Model();
 }
 
 QString WindowRunHost::ApplicationTitle() const
@@ -180,8 +180,7 @@ void WindowRunHost::SetProgressBackground(unsigned colour)
 
 void WindowRunHost::DrawProgress(const ProgressBar::Request &request)
 {
-    const bool running = request.Caption == QLatin1String("Bitte warten, der Vorgang läuft: ");
-    if (running && m_sincePaint.elapsed() < kPaintEveryMs)
+    if (request.Running && m_sincePaint.elapsed() < kPaintEveryMs)
         return;
     m_sincePaint.restart();
     m_window.picProgress->Draw(request);

@@ -17,7 +17,7 @@ public:
 
     RunOptions Options() const override;
     Answer MessageBox(const QString &text, Buttons buttons, Icon icon, const QString &title) override;
-    ListModel &ResultList() override;
+    ListModel *ResultList() override;
     QString ApplicationTitle() const override;
 
     void ProcessEvents() override;

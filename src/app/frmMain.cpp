@@ -332,15 +332,13 @@ void frmMain::dirFolder_Change(const QString &path)
 
 void frmMain::ListView1_DblClick(int row)
 {
-    ListModel &list = ListView1->Model();
-    if (row < 0 || row >= list.ItemCount())
-        return;
-    const QString folder = list.ItemText(row, 4);
-    if (folder.isEmpty())
-        return;
-    const QString text = list.ColumnCaption(0) == QLatin1String("Ersetzt") ? txtReplaceW->Text() : txtFindW->Text();
-    frmRTF::ShowFinds(folder + list.ItemText(row, 2), text, chkNurGanzeWorte->isChecked(),
-                      chkCaseSensitive->isChecked());
+    const FileResult *file = m_run.RowResult(row);
+    if (!file)
+        return; // an empty filler row
+    // After a replace the file holds the replacement text, not the search text.
+    const QString text =
+        m_run.LastMode() == RunMode::SearchAndReplace ? txtReplaceW->Text() : txtFindW->Text();
+    frmRTF::ShowFinds(file->path, text, chkNurGanzeWorte->isChecked(), chkCaseSensitive->isChecked());
 }
 
 void frmMain::ListView1_ItemCheck()

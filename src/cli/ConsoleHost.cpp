@@ -1,15 +1,12 @@
 // The run host of the command line.
 #include "ConsoleHost.h"
 
-#include "SearchRun.h"
-
 #include <QCoreApplication>
 #include <QFileInfo>
 
 ConsoleHost::ConsoleHost(RunOptions options, bool answerYes, std::FILE *messages)
     : m_options(std::move(options)), m_answerYes(answerYes), m_messages(messages)
 {
-    SearchRun::AddResultColumns(m_list);
 }
 
 QString ConsoleHost::ApplicationTitle() const
@@ -18,7 +15,7 @@ QString ConsoleHost::ApplicationTitle() const
     return app.isEmpty() ? QStringLiteral("velmora-cli") : QFileInfo(app).baseName();
 }
 
-RunHost::Answer ConsoleHost::MessageBox(const QString &text, Buttons buttons, Icon, const QString &)
+RunDialogs::Answer ConsoleHost::MessageBox(const QString &text, Buttons buttons, Icon, const QString &)
 {
     QString shown = text;
     shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));

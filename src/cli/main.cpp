@@ -1,14 +1,19 @@
 // velmora-cli: a search or replace run without a window, through the same
 // engine, messages and summary as the window.
 #include "ConsoleHost.h"
+#include "ConsolePrinter.h"
+#include "FileAttributes.h"
+#include "NativePath.h"
 #include "SearchRun.h"
+#include "cFileResder.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -37,19 +42,141 @@ const char *const Usage =
     "getrennt), danach die Zusammenfassung. Rückgabewert: 0 Erfolg, 1 Hinweis oder Abbruch,\n"
     "2 falscher Aufruf.\n";
 
+// The options that take a value, with the complaint when it is missing.
+struct ValueOption
+{
+    const char *name;
+    const char *missing;
+};
+const ValueOption ValueOptions[] = {
+    {"folder", "--folder braucht einen Ordner."},
+    {"filter", "--filter braucht Muster."},
+    {"find", "--find braucht einen Text."},
+    {"find-file", "--find-file braucht eine Datei."},
+    {"replace", "--replace braucht einen Text."},
+    {"replace-file", "--replace-file braucht eine Datei."},
+    {"backup-folder", "--backup-folder braucht einen Ordner."},
+};
+const char *const Flags[] = {"subfolders", "case-sensitive", "whole-words", "read-only", "yes", "log", "help"};
+
 int usageError(const QString &message)
 {
     std::fprintf(stderr, "velmora-cli: %s\n\n%s", message.toLocal8Bit().constData(), Usage);
     return 2;
 }
 
+void print(std::FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+}
+
+// The arguments with the exact bytes of paths that are not UTF-8.
+QStringList nativeArguments(int argc, char *argv[])
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << NativePath::Decode(argv[i]);
+    return args;
+}
+
+QString currentFolder()
+{
+    QByteArray buffer(4096, '\0');
+    while (!::getcwd(buffer.data(), static_cast<size_t>(buffer.size()))) {
+        if (errno != ERANGE)
+            return QDir::currentPath();
+        buffer.resize(buffer.size() * 2);
+    }
+    return NativePath::Decode(buffer.constData());
+}
+
+QString absolute(const QString &path)
+{
+    return QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : currentFolder() + QLatin1Char('/') + path);
+}
+
 bool readUtf8File(const QString &path, QString &out)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!cFileResder::ReadAllBytes(path, bytes))
         return false;
-    out = QString::fromUtf8(f.readAll());
+    out = QString::fromUtf8(bytes);
     return true;
+}
+
+struct Call
+{
+    RunOptions options;
+    bool replace = false, yes = false, log = false;
+    QString backupFolder;
+};
+
+// Reads the arguments into call; returns -1 to go on, else the exit status.
+int parse(const QStringList &args, Call &call)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const ValueOption &o : ValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(o.name), QString(), QStringLiteral("wert")));
+    for (const char *f : Flags)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(f)));
+    if (!parser.parse(args)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return usageError(QStringLiteral("Unbekannte Option \"--%1\".").arg(parser.unknownOptionNames().first()));
+        // The parser takes whatever follows an option as its value, so only
+        // an option at the very end can lack one.
+        for (const ValueOption &o : ValueOptions)
+            if (args.last() == QLatin1String("--") + QLatin1String(o.name))
+                return usageError(QString::fromUtf8(o.missing));
+        return usageError(parser.errorText());
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("Unbekannte Option \"%1\".").arg(parser.positionalArguments().first()));
+    if (parser.isSet(QStringLiteral("help"))) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+
+    RunOptions &o = call.options;
+    o.txtStartFolder = parser.isSet(QStringLiteral("folder")) ? absolute(parser.value(QStringLiteral("folder")))
+                                                               : currentFolder();
+    o.txtPattern = parser.isSet(QStringLiteral("filter")) ? parser.value(QStringLiteral("filter"))
+                                                           : QStringLiteral("*.txt;*.htm;*.html;*.php");
+    auto text = [&](const char *option, const char *fileOption, QString &target, bool &given) {
+        const QString file = QString::fromLatin1(fileOption);
+        if (parser.isSet(file)) {
+            given = true;
+            if (!readUtf8File(parser.value(file), target))
+                return usageError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.")
+                                      .arg(NativePath::Display(parser.value(file))));
+        } else if (parser.isSet(QString::fromLatin1(option))) {
+            given = true;
+            target = parser.value(QString::fromLatin1(option));
+        }
+        return -1;
+    };
+    bool haveFind = false;
+    if (const int status = text("find", "find-file", o.txtFindW, haveFind); status >= 0)
+        return status;
+    if (const int status = text("replace", "replace-file", o.txtReplaceW, call.replace); status >= 0)
+        return status;
+    o.chkUnterordner = parser.isSet(QStringLiteral("subfolders")) ? 1 : 0;
+    o.chkCaseSensitive = parser.isSet(QStringLiteral("case-sensitive")) ? 1 : 0;
+    o.chkNurGanzeWorte = parser.isSet(QStringLiteral("whole-words")) ? 1 : 0;
+    o.chkAuchSchreibschutz = parser.isSet(QStringLiteral("read-only")) ? 1 : 0;
+    call.yes = parser.isSet(QStringLiteral("yes"));
+    call.log = parser.isSet(QStringLiteral("log"));
+    if (parser.isSet(QStringLiteral("backup-folder"))) {
+        const QString v = parser.value(QStringLiteral("backup-folder"));
+        const int attributes = FileAttributes::GetAttributesLong(v);
+        if (attributes < 0 || !(attributes & FileAttributes::Directory))
+            return usageError(QStringLiteral("Der Backupordner \"%1\" existiert nicht.").arg(NativePath::Display(v)));
+        call.backupFolder = absolute(v);
+        o.chkBackup = 1;
+    }
+    if (!haveFind)
+        return usageError(QStringLiteral("Es fehlt der Suchtext (--find oder --find-file)."));
+    return -1;
 }
 
 } // namespace
@@ -57,108 +184,27 @@ bool readUtf8File(const QString &path, QString &out)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = QCoreApplication::arguments();
+    Call call;
+    if (const int status = parse(nativeArguments(argc, argv), call); status >= 0)
+        return status;
 
-    RunOptions o;
-    o.txtStartFolder = QDir::currentPath();
-    o.txtPattern = QStringLiteral("*.txt;*.htm;*.html;*.php");
-    bool haveFind = false, replace = false, yes = false, log = false;
-    QString backupFolder;
-    for (int i = 1; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        auto value = [&](QString &target) {
-            if (i + 1 >= args.size())
-                return false;
-            target = args.at(++i);
-            return true;
-        };
-        QString v;
-        if (a == QLatin1String("--help")) {
-            std::fputs(Usage, stdout);
-            return 0;
-        } else if (a == QLatin1String("--folder")) {
-            if (!value(v))
-                return usageError(QStringLiteral("--folder braucht einen Ordner."));
-            o.txtStartFolder = QDir(v).absolutePath();
-        } else if (a == QLatin1String("--filter")) {
-            if (!value(o.txtPattern))
-                return usageError(QStringLiteral("--filter braucht Muster."));
-        } else if (a == QLatin1String("--find")) {
-            if (!value(o.txtFindW))
-                return usageError(QStringLiteral("--find braucht einen Text."));
-            haveFind = true;
-        } else if (a == QLatin1String("--find-file")) {
-            if (!value(v))
-                return usageError(QStringLiteral("--find-file braucht eine Datei."));
-            if (!readUtf8File(v, o.txtFindW))
-                return usageError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.").arg(v));
-            haveFind = true;
-        } else if (a == QLatin1String("--replace")) {
-            if (!value(o.txtReplaceW))
-                return usageError(QStringLiteral("--replace braucht einen Text."));
-            replace = true;
-        } else if (a == QLatin1String("--replace-file")) {
-            if (!value(v))
-                return usageError(QStringLiteral("--replace-file braucht eine Datei."));
-            if (!readUtf8File(v, o.txtReplaceW))
-                return usageError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.").arg(v));
-            replace = true;
-        } else if (a == QLatin1String("--subfolders")) {
-            o.chkUnterordner = 1;
-        } else if (a == QLatin1String("--case-sensitive")) {
-            o.chkCaseSensitive = 1;
-        } else if (a == QLatin1String("--whole-words")) {
-            o.chkNurGanzeWorte = 1;
-        } else if (a == QLatin1String("--read-only")) {
-            o.chkAuchSchreibschutz = 1;
-        } else if (a == QLatin1String("--yes")) {
-            yes = true;
-        } else if (a == QLatin1String("--backup-folder")) {
-            if (!value(v))
-                return usageError(QStringLiteral("--backup-folder braucht einen Ordner."));
-            if (!QFileInfo(v).isDir())
-                return usageError(QStringLiteral("Der Backupordner \"%1\" existiert nicht.").arg(v));
-            backupFolder = QDir(v).absolutePath();
-            o.chkBackup = 1;
-        } else if (a == QLatin1String("--log")) {
-            log = true;
-        } else {
-            return usageError(QStringLiteral("Unbekannte Option \"%1\".").arg(a));
-        }
-    }
-    if (!haveFind)
-        return usageError(QStringLiteral("Es fehlt der Suchtext (--find oder --find-file)."));
-
-    ConsoleHost host(o, yes);
-    SearchRun run(host);
-    if (!backupFolder.isEmpty())
-        run.BackupFolder = backupFolder + QLatin1Char('/');
-    const SearchRun::Outcome outcome = run.cmdStart_Click(replace ? SearchRun::SearchAndReplace : SearchRun::SearchOnly);
-    if (outcome != SearchRun::Outcome::Finished)
+    ConsoleHost host(call.options, call.yes);
+    SearchRun run(host, host);
+    ConsolePrinter printer;
+    run.AddSink(printer);
+    if (!call.backupFolder.isEmpty())
+        run.BackupFolder = call.backupFolder + QLatin1Char('/');
+    if (run.cmdStart_Click(call.replace ? 1 : 0) != SearchRun::Outcome::Finished)
         return 1;
-
-    const ListModel &list = host.ResultList();
-    for (int row = 0; row < list.ItemCount(); ++row) {
-        const QString name = list.ItemText(row, 2);
-        if (name.isEmpty())
-            continue; // the empty filler rows
-        QString count; // the grouped and padded count as a plain integer
-        for (QChar c : list.ItemText(row, 0))
-            if (c.isDigit())
-                count += c;
-        const QString line = count + QLatin1Char('\t') + list.ItemText(row, 6) + QLatin1Char('\t') +
-                             list.ItemText(row, 4) + name + QLatin1Char('\n');
-        std::fputs(line.toLocal8Bit().constData(), stdout);
-    }
-    std::fputs((host.Info() + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
-    if (log) {
+    print(stdout, run.Info() + QLatin1Char('\n'));
+    if (call.log) {
         const QString path = run.cmdSave_Click();
         if (path.isEmpty() && run.FileTotal > 0) {
             std::fputs("Die Protokolldatei konnte nicht geschrieben werden.\n", stderr);
             return 1;
         }
         if (!path.isEmpty())
-            std::fputs((QStringLiteral("Protokolldatei: ") + path + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+            print(stdout, QStringLiteral("Protokolldatei: ") + path + QLatin1Char('\n'));
     }
     return host.MessageShown() ? 1 : 0;
 }

@@ -106,43 +106,43 @@ bool cFileResder::ReadAllBytes(const QString &path, QByteArray &out)
     return ok;
 }
 
-bool cFileResder::HasBOM(const QByteArray &bytes, int encoding)
+bool cFileResder::HasBOM(const QByteArray &bytes, TextEncoding encoding)
 {
     const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
     switch (encoding) {
-    case EncUtf8Bom:
+    case TextEncoding::Utf8Bom:
         return bytes.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
-    case EncUtf16LE:
+    case TextEncoding::Utf16LE:
         return bytes.size() >= 2 && b[0] == 0xFF && b[1] == 0xFE;
-    case EncUtf16BE:
+    case TextEncoding::Utf16BE:
         return bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF;
     default:
         return false;
     }
 }
 
-QString cFileResder::DecodeBytes(const QByteArray &bytes, int &encoding)
+QString cFileResder::DecodeBytes(const QByteArray &bytes, TextEncoding &encoding)
 {
-    if (HasBOM(bytes, EncUtf16LE)) {
-        encoding = EncUtf16LE;
+    if (HasBOM(bytes, TextEncoding::Utf16LE)) {
+        encoding = TextEncoding::Utf16LE;
         return utf16FromBytes(bytes.constData() + 2, bytes.size() - 2, false);
     }
-    if (HasBOM(bytes, EncUtf16BE)) {
-        encoding = EncUtf16BE;
+    if (HasBOM(bytes, TextEncoding::Utf16BE)) {
+        encoding = TextEncoding::Utf16BE;
         return utf16FromBytes(bytes.constData() + 2, bytes.size() - 2, true);
     }
-    if (HasBOM(bytes, EncUtf8Bom)) {
-        encoding = EncUtf8Bom;
+    if (HasBOM(bytes, TextEncoding::Utf8Bom)) {
+        encoding = TextEncoding::Utf8Bom;
         return Utf8::DecodeLenient(bytes.constData() + 3, static_cast<std::size_t>(bytes.size() - 3));
     }
     // One pass decides and decodes: well-formed UTF-8 (plain 7-bit text
     // included) is UTF-8; anything else is 8-bit text, which keeps every byte.
     QString text;
     if (!bytes.isEmpty() && Utf8::DecodeStrict(bytes.constData(), static_cast<std::size_t>(bytes.size()), text)) {
-        encoding = EncUtf8;
+        encoding = TextEncoding::Utf8;
         return text;
     }
-    encoding = EncAnsi;
+    encoding = TextEncoding::Ansi;
     return ToUnicode(bytes);
 }
 
@@ -157,14 +157,14 @@ QString cFileResder::FileRead(const QString &sFileName, bool EnsureWinLFs, QByte
     thread_local QByteArray scratch;
     QByteArray &bytes = rawBytes ? *rawBytes : scratch;
     if (!ReadAllBytes(sFileName, bytes)) {
-        Encoding = EncAnsi;
+        Encoding = TextEncoding::Ansi;
         return QString();
     }
     QString text;
     try {
         text = DecodeBytes(bytes, Encoding);
     } catch (const std::bad_alloc &) {
-        Encoding = EncAnsi;
+        Encoding = TextEncoding::Ansi;
         bytes.resize(0);
         return QString();
     }
@@ -173,23 +173,23 @@ QString cFileResder::FileRead(const QString &sFileName, bool EnsureWinLFs, QByte
     return EnsureWinLFs ? ensureWinLineEnds(text) : text;
 }
 
-QByteArray cFileResder::EncodeText(const QString &text, int encoding)
+QByteArray cFileResder::EncodeText(const QString &text, TextEncoding encoding)
 {
     QByteArray out;
     switch (encoding) {
-    case EncAnsi:
+    case TextEncoding::Ansi:
         return FromUnicode(text);
-    case EncUtf8Bom:
+    case TextEncoding::Utf8Bom:
         out = QByteArray("\xEF\xBB\xBF", 3);
         out += Utf8::Encode(text);
         return out;
-    case EncUtf8:
+    case TextEncoding::Utf8:
         return Utf8::Encode(text);
-    case EncUtf16LE:
+    case TextEncoding::Utf16LE:
         out = QByteArray("\xFF\xFE", 2);
         appendUtf16(out, text, false);
         return out;
-    case EncUtf16BE:
+    case TextEncoding::Utf16BE:
         out = QByteArray("\xFE\xFF", 2);
         appendUtf16(out, text, true);
         return out;
@@ -198,26 +198,26 @@ QByteArray cFileResder::EncodeText(const QString &text, int encoding)
     }
 }
 
-bool cFileResder::CanEncodeLosslessly(const QString &text, int encoding)
+bool cFileResder::CanEncodeLosslessly(const QString &text, TextEncoding encoding)
 {
     switch (encoding) {
-    case EncAnsi:
+    case TextEncoding::Ansi:
         for (QChar c : text)
             if (c.unicode() > 0xFF)
                 return false;
         return true;
-    case EncUtf8Bom:
-    case EncUtf8:
+    case TextEncoding::Utf8Bom:
+    case TextEncoding::Utf8:
         return Utf8::EncodesLosslessly(text);
-    case EncUtf16LE:
-    case EncUtf16BE:
+    case TextEncoding::Utf16LE:
+    case TextEncoding::Utf16BE:
         return true;
     default:
         return false;
     }
 }
 
-bool cFileResder::FileWrite(const QString &fileName, const QString &text, int encoding)
+bool cFileResder::FileWrite(const QString &fileName, const QString &text, TextEncoding encoding)
 {
     if (fileName.isEmpty())
         return false;
@@ -310,36 +310,36 @@ QByteArray cFileResder::FromUnicode(const QString &strText)
     return Utf8::NarrowLatin1(strText);
 }
 
-QString cFileResder::EncodingVerbose(int Encoding)
+QString cFileResder::EncodingVerbose(TextEncoding Encoding)
 {
     switch (Encoding) {
-    case EncAnsi:
+    case TextEncoding::Ansi:
         return QStringLiteral("ANSI");
-    case EncUtf8Bom:
+    case TextEncoding::Utf8Bom:
         return QStringLiteral("UTF8 (BOM EF BB BF)");
-    case EncUtf8:
+    case TextEncoding::Utf8:
         return QStringLiteral("UTF8NoBOM");
-    case EncUtf16LE:
+    case TextEncoding::Utf16LE:
         return QStringLiteral("UTF16LE (BOM FF FE)");
-    case EncUtf16BE:
+    case TextEncoding::Utf16BE:
         return QStringLiteral("UTF16BE (BOM FE FF)");
     default:
         return QString();
     }
 }
 
-QString cFileResder::EncodingLabel(int Encoding)
+QString cFileResder::EncodingLabel(TextEncoding Encoding)
 {
     switch (Encoding) {
-    case EncAnsi:
+    case TextEncoding::Ansi:
         return QStringLiteral("ANSI");
-    case EncUtf8Bom:
+    case TextEncoding::Utf8Bom:
         return QStringLiteral("UTF-8B");
-    case EncUtf8:
+    case TextEncoding::Utf8:
         return QStringLiteral("UTF-8");
-    case EncUtf16LE:
+    case TextEncoding::Utf16LE:
         return QStringLiteral("UTF16L");
-    case EncUtf16BE:
+    case TextEncoding::Utf16BE:
         return QStringLiteral("UTF16B");
     default:
         return QString();

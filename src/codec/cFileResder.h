@@ -2,22 +2,16 @@
 // any of the five encodings with its byte order mark.
 #pragma once
 
+#include "TextEncoding.h"
+
 #include <QByteArray>
 #include <QString>
 
 class cFileResder
 {
 public:
-    enum : int {
-        EncAnsi = 0,
-        EncUtf8Bom = 1,
-        EncUtf8 = 2,
-        EncUtf16LE = 3,
-        EncUtf16BE = 4,
-    };
-
-    // Encoding of the last file read by FileRead (0 to 4).
-    int Encoding = EncAnsi;
+    // Encoding of the last file read by FileRead.
+    TextEncoding Encoding = TextEncoding::Ansi;
 
     // The whole file as text, without its byte order mark. Reading never
     // creates a file: a missing or unreadable one reads as empty text with
@@ -29,7 +23,7 @@ public:
     // Writes text as the whole content of the file; true when every byte was
     // written. This writes in place: callers that must never leave a file
     // half-written encode with EncodeText and replace the file themselves.
-    bool FileWrite(const QString &fileName, const QString &text, int encoding);
+    bool FileWrite(const QString &fileName, const QString &text, TextEncoding encoding);
 
     static bool Kill(const QString &lpFileName);
     static bool IsUTF8Ex(const QByteArray &bytes);
@@ -41,26 +35,26 @@ public:
     static QString FromUTF8(const QByteArray &bytes, int &start);
     static QString ToUnicode(const QByteArray &bytes);
     static QByteArray FromUnicode(const QString &strText);
-    static QString EncodingVerbose(int Encoding);
+    static QString EncodingVerbose(TextEncoding Encoding);
 
     // The short label of an encoding in the result list ("UTF-8B", ...).
-    static QString EncodingLabel(int Encoding);
+    static QString EncodingLabel(TextEncoding Encoding);
 
     // The bytes FileWrite writes: the mark of the encoding, then the text.
     // An unknown encoding gives no bytes.
-    static QByteArray EncodeText(const QString &text, int encoding);
+    static QByteArray EncodeText(const QString &text, TextEncoding encoding);
 
     // False when writing text in this encoding would change it on reading
     // back: a character above U+00FF in ANSI, an unpaired surrogate in UTF-8.
-    static bool CanEncodeLosslessly(const QString &text, int encoding);
+    static bool CanEncodeLosslessly(const QString &text, TextEncoding encoding);
 
     // The whole content of a regular file, with one size query and one read.
     // False (and out empty) for a missing, unreadable or non-regular file.
     static bool ReadAllBytes(const QString &path, QByteArray &out);
 
     // Decodes bytes as FileRead does and returns the encoding found.
-    static QString DecodeBytes(const QByteArray &bytes, int &encoding);
+    static QString DecodeBytes(const QByteArray &bytes, TextEncoding &encoding);
 
 private:
-    static bool HasBOM(const QByteArray &bytes, int encoding);
+    static bool HasBOM(const QByteArray &bytes, TextEncoding encoding);
 };

@@ -2,8 +2,8 @@
 #include "LogFile.h"
 
 #include "FileAttributes.h"
-#include "ListModel.h"
 #include "LocaleDateTime.h"
+#include "NumberFormat.h"
 #include "cFileResder.h"
 
 #include "NativePath.h"
@@ -16,8 +16,6 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QString SearchCaption = QStringLiteral("Funde");
-const QString ReplaceCaption = QStringLiteral("Ersetzt");
 
 // Below this length the file holds at most the two-blank placeholder of a new
 // file, which the report overwrites instead of following.
@@ -32,15 +30,6 @@ QString yesNo(int state)
 QString option(const QString &label, const QString &value)
 {
     return label.leftJustified(44) + QStringLiteral(": ") + value;
-}
-
-// Only blanks count as padding of the count cell; the run pads with nothing else.
-bool hasCount(const QString &cell)
-{
-    for (QChar c : cell)
-        if (c != QLatin1Char(' '))
-            return true;
-    return false;
 }
 
 bool writeAll(int fd, const QByteArray &bytes)
@@ -82,7 +71,6 @@ bool writeReport(const QString &path, const QByteArray &bytes)
 
 QString LogFile::BuildReport(const LogInput &in, bool adviceBlock)
 {
-    const QString caption = in.list ? in.list->ColumnCaption(0) : QString();
     const QString stars = QStringLiteral(" ") + QString(96, QLatin1Char('*'));
     const QString titleEnd = QStringLiteral("  ") + QString(28, QLatin1Char('*'));
     const QString when = LocaleDateTime::Format(in.now, in.locale);
@@ -92,9 +80,9 @@ QString LogFile::BuildReport(const LogInput &in, bool adviceBlock)
         lines << QStringLiteral("Falls die Tabellen nicht richtig dargestellt werden, wählen sie für die Ansicht ")
               << QStringLiteral("eine nichtproportionale Schriftart (z.B. Courier New oder Courier)") << QString();
     lines << stars;
-    if (caption == SearchCaption)
+    if (in.mode == RunMode::SearchOnly)
         lines << QStringLiteral(" ***********************   Protokoll (Suche)    ") + when + titleEnd;
-    if (caption == ReplaceCaption)
+    if (in.mode == RunMode::SearchAndReplace)
         lines << QStringLiteral(" ***********************   Protokoll (Ersetzen) ") + when + titleEnd;
     lines << stars << QString();
     lines << option(QStringLiteral("Startordner"), in.txtStartFolder)
@@ -106,17 +94,17 @@ QString LogFile::BuildReport(const LogInput &in, bool adviceBlock)
     lines << QString() << in.lblInfo << QString();
     // The texts go in unchanged: their own line breaks already are CR LF.
     lines << QStringLiteral("Suchtext:") << in.txtFindW << QString();
-    if (caption == ReplaceCaption)
+    if (in.mode == RunMode::SearchAndReplace)
         lines << QString() << QStringLiteral("Ersetzen mit:") << in.txtReplaceW;
     lines << QString();
     // The header keeps its backslash whatever the platform's separator.
     lines << QStringLiteral(" Funde   Pfad\\Datei");
-    const int rows = in.list ? in.list->ItemCount() : 0;
-    for (int i = 0; i < rows; ++i) {
-        const QString count = in.list->ItemText(i, 0);
-        if (!hasCount(count) || (in.chkNS != 0 && !in.list->ItemChecked(i)))
+    for (const LogInput::Row &row : in.rows) {
+        if (in.chkNS != 0 && !row.checked)
             continue;
-        lines << count + QStringLiteral("   ") + in.list->ItemText(i, 4) + in.list->ItemText(i, 2);
+        // The count as the list shows it.
+        lines << NumberFormat::RightAlign6(NumberFormat::Grouped(row.count, in.locale)) + QStringLiteral("   ") +
+                     row.path;
     }
     lines << QString() << QString() << QString() << QString();
     return lines.join(CrLf) + CrLf;
@@ -129,7 +117,7 @@ LogFile::Result LogFile::Save(const QString &path, const LogInput &in)
     try {
         // A fresh log gets two blanks so that it never counts as the empty
         // file that asks for the advice block.
-        if (!QFileInfo::exists(path) && !cFileResder().FileWrite(path, QStringLiteral("  "), cFileResder::EncUtf8))
+        if (!QFileInfo::exists(path) && !cFileResder().FileWrite(path, QStringLiteral("  "), TextEncoding::Utf8))
             return Result::Failed;
         // Whether this succeeds only matters to the open below.
         FileAttributes::SetAttributesLong(path, 0);
@@ -137,7 +125,7 @@ LogFile::Result LogFile::Save(const QString &path, const LogInput &in)
         if (length < 0)
             return Result::Failed;
         const QString report = BuildReport(in, length == 0);
-        return writeReport(path, cFileResder::EncodeText(report, cFileResder::EncUtf8)) ? Result::Saved
+        return writeReport(path, cFileResder::EncodeText(report, TextEncoding::Utf8)) ? Result::Saved
                                                                                         : Result::Failed;
     } catch (...) {
         return Result::Failed;

@@ -14,6 +14,9 @@ public:
         int Max = 0;
         QString Caption;
         bool ShowText = false;
+        // A step of a pass that is going on: a window may leave some out,
+        // but never the first or the last drawing of a run.
+        bool Running = false;
     };
 
     struct Drawing

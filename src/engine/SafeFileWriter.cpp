@@ -16,9 +16,9 @@
 
 namespace {
 
-QString systemReason(int err)
+SafeFileWriter::Result systemReason(int err)
 {
-    return QStringLiteral("Schreibfehler: %1").arg(QString::fromLocal8Bit(std::strerror(err)));
+    return {SafeFileWriter::Status::Failed, QString::fromLocal8Bit(std::strerror(err))};
 }
 
 bool writeAll(int fd, const QByteArray &bytes, int &err)
@@ -37,7 +37,7 @@ bool writeAll(int fd, const QByteArray &bytes, int &err)
     return true;
 }
 
-QString replaceInPlace(const QByteArray &target, const QByteArray &newBytes)
+SafeFileWriter::Result replaceInPlace(const QByteArray &target, const QByteArray &newBytes)
 {
     const int fd = ::open(target.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
@@ -58,23 +58,23 @@ QString replaceInPlace(const QByteArray &target, const QByteArray &newBytes)
         ok = false;
         err = errno;
     }
-    return ok ? QString() : systemReason(err);
+    return ok ? SafeFileWriter::Result{} : systemReason(err);
 }
 
 } // namespace
 
-QString SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes)
+SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes)
 {
     const QByteArray native = NativePath::Encode(path);
     // Through a symbolic link to the file it names: the link stays a link.
     char resolved[PATH_MAX];
     if (!::realpath(native.constData(), resolved))
-        return QStringLiteral("Datei nicht gefunden");
+        return {Status::Gone, {}};
     const QByteArray target(resolved);
 
     QByteArray current;
     if (!cFileResder::ReadAllBytes(NativePath::Decode(target), current) || current != expectedBytes)
-        return QStringLiteral("Die Datei wurde seit dem Lesen verändert");
+        return {Status::ChangedOnDisk, {}};
 
     struct stat st;
     if (::stat(target.constData(), &st) != 0)
@@ -117,5 +117,5 @@ QString SafeFileWriter::Replace(const QString &path, const QByteArray &expectedB
         ::unlink(temp.constData());
         return systemReason(err);
     }
-    return QString();
+    return {};
 }

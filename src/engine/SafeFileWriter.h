@@ -13,7 +13,12 @@ public:
     // the same folder, which then takes the original's place with its
     // permission bits (and owner where possible); a symbolic link is written
     // through to its target. Only where the folder cannot take a new file is
-    // the file rewritten in place. Returns an empty text on success, else a
-    // German reason.
-    static QString Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes);
+    // the file rewritten in place.
+    enum class Status { Written, Gone, ChangedOnDisk, Failed };
+    struct Result
+    {
+        Status status = Status::Written;
+        QString error; // the system's words when Failed
+    };
+    static Result Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes);
 };

@@ -203,9 +203,9 @@ bool g_useAvx2 = __builtin_cpu_supports("avx2");
 
 } // namespace
 
-SearchPattern::SearchPattern(QStringView find, int compare) : m_needle(find.toString())
+SearchPattern::SearchPattern(QStringView find, CompareMode compare) : m_needle(find.toString())
 {
-    const bool fold = compare != 0;
+    const bool fold = compare == CompareMode::Text;
     if (fold) {
         m_lower = &CaseFold::Table()[0];
         char16_t *d = reinterpret_cast<char16_t *>(m_needle.data());

@@ -2,6 +2,8 @@
 // (case-insensitive) comparison.
 #pragma once
 
+#include "CompareMode.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -10,8 +12,8 @@
 class SearchPattern
 {
 public:
-    // compare 0: exact code units; any other value: per-unit lower case.
-    SearchPattern(QStringView find, int compare);
+    // Binary: exact code units; Text: per-unit lower case.
+    SearchPattern(QStringView find, CompareMode compare);
 
     // 0-based index of the first occurrence at or after from, or -1.
     qsizetype IndexIn(QStringView text, qsizetype from) const;

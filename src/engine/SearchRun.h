@@ -1,36 +1,40 @@
-// A search or replace run from its start button to its summary line, with
-// the run state the main window keeps between runs.
+// A search or replace run from its start button to its summary line: orders
+// the steps (input checks, controls, collection, the file pass, backup,
+// summary) and keeps the run state the main window shows between runs.
 #pragma once
 
+#include "FilePass.h"
+#include "FileResult.h"
+#include "InputChecks.h"
+#include "ListModel.h"
+#include "ResultSink.h"
+#include "RunBackup.h"
 #include "RunHost.h"
-#include "cFileResder.h"
+#include "RunMode.h"
 
 #include <QString>
-#include <QStringList>
 
-class BackupArchive;
-class ListModel;
-
-#include <memory>
+#include <optional>
 #include <vector>
 
 class SearchRun
 {
 public:
-    enum Mode : int { SearchOnly = 0, SearchAndReplace = 1 };
     // How a click ended: the run went through, an input check refused it
     // (its message was shown), or a question was answered No.
     enum class Outcome { Finished, Refused, Declined };
 
     explicit SearchRun(RunHost &host);
+    SearchRun(RunDialogs &dialogs, RunView &view);
     ~SearchRun();
 
+    // Index is the start button's: 0 search only, 1 search and replace.
     Outcome cmdStart_Click(int Index);
     // The stop button: only sets the flag the passes poll.
     void cmdAbbruch_Click();
 
-    void ProcessAllFiles(int CaseSensitive, int Index);
-    void ersetze_nur_selektierte(int CaseSensitive, int Index);
+    void ProcessAllFiles(int CaseSensitive, RunMode Index);
+    void ersetze_nur_selektierte(int CaseSensitive, RunMode Index);
     // Counts the binary file patterns found in the filter; shows the message
     // when there is one.
     int ausschluesse();
@@ -44,12 +48,26 @@ public:
     bool IsRunning() const { return m_running; }
     // While a backup archive exists its files are only in memory: the
     // window must not close.
-    bool HasBackupArchive() const { return m_backup != nullptr; }
+    bool HasBackupArchive() const { return m_backup.Archive() != nullptr; }
+
+    // Every later pass also reports its files here (the command line's
+    // printer, tests).
+    void AddSink(ResultSink &sink) { m_extraSinks.push_back(&sink); }
+
+    // The file behind a row of the result list; none for the empty filler
+    // rows or a row outside the list.
+    const FileResult *RowResult(int row) const;
+    // What the last pass did (none before the first): decides the log's
+    // title and which text the finds viewer marks.
+    std::optional<RunMode> LastMode() const { return m_lastMode; }
+    // The summary line of the last run (what the window shows under the list).
+    const QString &Info() const { return m_info; }
+    // Files with finds that the last replace pass did not write.
+    const std::vector<FileResult> &NotWrittenFiles() const { return m_notWritten; }
 
     // Run state, kept for the life of the window.
     int FileTotal = 0;
     int AbortFlag = 0;
-    QString ReplacedText;
     QString BackupFolder;
 
     // Statistics of the last pass.
@@ -58,44 +76,33 @@ public:
     int TotalFinds = 0;
     int FilesChanged = 0;
 
-    // Files with finds that a replace pass did not write, and why.
-    struct NotWritten
-    {
-        QString path;
-        QString reason;
-    };
-    const std::vector<NotWritten> &NotWrittenFiles() const { return m_notWritten; }
-
     // The summary line under the list for a pass of this mode.
-    QString Summary(int Index, double seconds) const;
-    // The confirmation text of a replace run.
-    static QString ConfirmationText(const RunOptions &o, const QString &backupFolder);
-    static QString BooleanWord(int state);
-    // The seven columns of the result list: count, name, folder, encoding,
-    // with one-pixel separators between them.
+    QString Summary(RunMode mode, double seconds) const;
+    static QString ConfirmationText(const RunOptions &o, const QString &backupFolder)
+    {
+        return InputChecks::ConfirmationText(o, backupFolder);
+    }
     static void AddResultColumns(ListModel &list);
 
-    static const QString ExcludedPatterns;
-
 private:
-    struct PassInput;
-    void zeroStatistics();
+    ListModel &list();
+    void clearList();
     void addEmptyRows(int n);
-    // The work on one file shared by both passes; returns false when the
-    // file was skipped without being counted.
-    void processFile(const QString &path, int position, const PassInput &in, bool addRow);
-    void replaceStep(const QString &path, const QString &text, const QByteArray &raw, int encoding, int count,
-                     const PassInput &in);
+    // The pass over items shared by both kinds of pass.
+    void runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows);
     void reportNotWritten();
-    bool prepareBackup(int Index);
-    void completeBackup(int Index);
-    void drawRunningProgress(int value);
+    void setCountCaption(RunMode mode);
 
-    RunHost &m_host;
+    RunDialogs &m_dialogs;
+    RunView &m_view;
+    InputChecks m_checks;
+    RunBackup m_backup;
+    ListModel m_ownList; // the list when the view has none
     RunOptions m_options;
-    std::unique_ptr<cFileResder> m_codec;
-    std::unique_ptr<BackupArchive> m_backup;
-    std::vector<NotWritten> m_notWritten;
+    std::vector<FileResult> m_rows; // behind the list's rows: row tag - 1
+    std::vector<FileResult> m_notWritten;
+    std::vector<ResultSink *> m_extraSinks;
+    std::optional<RunMode> m_lastMode;
     QString m_info; // what lblInfo shows
     bool m_running = false;
 };

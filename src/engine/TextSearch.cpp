@@ -30,15 +30,15 @@ int TextSearch::CountOccurrences(QStringView Text, const SearchPattern &Find, in
     return static_cast<int>(Find.CountIn(Text, Start < 2 ? 0 : Start - 1));
 }
 
-int TextSearch::CountOccurrences(const QString &Text, const QString &Find, int Start, int Compare)
+int TextSearch::CountOccurrences(const QString &Text, const QString &Find, int Start, CompareMode Compare)
 {
     return CountOccurrences(QStringView(Text), SearchPattern(Find, Compare), Start);
 }
 
-int TextSearch::ReplaceNurGanzeWorte(const QString &sText, const QString &sWord, const QString &eWord,
-                                     int cSensitive, int ersetzen, QString &ReplacedText)
+TextSearch::WholeWords TextSearch::ReplaceNurGanzeWorte(const QString &sText, const QString &sWord,
+                                                       const QString &eWord, CompareMode cSensitive, bool ersetzen)
 {
-    ReplacedText.clear();
+    WholeWords result;
     const SearchPattern pattern(sWord, cSensitive);
     const qsizetype wordLen = sWord.size();
     const char16_t *t = reinterpret_cast<const char16_t *>(sText.constData());
@@ -49,36 +49,36 @@ int TextSearch::ReplaceNurGanzeWorte(const QString &sText, const QString &sWord,
     // The scan resumes right behind each occurrence (not behind the delimiter
     // that follows it): a search text that begins with a delimiter may start
     // there.
-    int count = 0;
     qsizetype pos = 0, copied = 0;
     if (wordLen == 0) {
-        ReplacedText = sText;
-        return 0;
+        result.text = sText;
+        return result;
     }
-    if (ersetzen == 1)
-        ReplacedText.reserve(len + (eWord.size() > wordLen ? len / 8 : 0));
+    QString &out = result.text;
+    if (ersetzen)
+        out.reserve(len + (eWord.size() > wordLen ? len / 8 : 0));
     while ((pos = pattern.IndexIn(sText, pos)) >= 0) {
         const qsizetype end = pos + wordLen;
         const bool beforeOk = pos == 0 || IsWordDelimiter(t[pos - 1]);
         const bool afterOk = end >= len || IsWordDelimiter(t[end]);
         if (beforeOk && afterOk) {
-            ++count;
-            if (ersetzen == 1) {
-                ReplacedText.append(QStringView(sText).sliced(copied, pos - copied));
-                ReplacedText.append(eWord);
+            ++result.count;
+            if (ersetzen) {
+                out.append(QStringView(sText).sliced(copied, pos - copied));
+                out.append(eWord);
                 copied = end;
             }
         }
         pos = end;
     }
-    if (ersetzen == 1 && count > 0)
-        ReplacedText.append(QStringView(sText).sliced(copied));
+    if (ersetzen && result.count > 0)
+        out.append(QStringView(sText).sliced(copied));
     else
-        ReplacedText = sText;
-    return count;
+        out = sText;
+    return result;
 }
 
-QString TextSearch::ReplaceAll(const QString &Text, const QString &Find, const QString &Replacement, int Compare)
+QString TextSearch::ReplaceAll(const QString &Text, const QString &Find, const QString &Replacement, CompareMode Compare)
 {
     const SearchPattern pattern(Find, Compare);
     if (pattern.isEmpty())

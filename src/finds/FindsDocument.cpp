@@ -79,7 +79,7 @@ void normalise(std::vector<Range> &red)
 void buildLineMode(FindsDocument &d, QStringView fileText, const QString &lookedFor, bool wholeWords,
                    bool caseSensitive, const QLocale &locale)
 {
-    const SearchPattern pattern(lookedFor, caseSensitive ? 0 : 1);
+    const SearchPattern pattern(lookedFor, caseSensitive ? CompareMode::Binary : CompareMode::Text);
     const std::vector<QStringView> lines = FindsDocument::SplitLines(fileText);
     d.FileLines = static_cast<qsizetype>(lines.size());
 
@@ -122,7 +122,7 @@ void buildWholeFileMode(FindsDocument &d, QStringView fileText, const QString &l
     // The finds are looked for in the text as read, so they are exactly those
     // the run counted whatever the file's line ends; the view gets one
     // paragraph break per line end, and the ranges are moved to match.
-    const SearchPattern pattern(lookedFor, caseSensitive ? 0 : 1);
+    const SearchPattern pattern(lookedFor, caseSensitive ? CompareMode::Binary : CompareMode::Text);
     const RichTextFind finder(lookedFor, findFlags(wholeWords, caseSensitive));
     std::vector<Range> raw;
     markMatches(fileText, finder, pattern.size(), 0, -1, raw);

@@ -2,6 +2,8 @@
 // shows, its red and grey ranges, the caption and the first red line.
 #pragma once
 
+#include "TextEncoding.h"
+
 #include <QLocale>
 #include <QString>
 #include <QStringView>
@@ -57,5 +59,5 @@ public:
     qsizetype FirstRedLine = -1; // 0-based paragraph of the first red range
     QString PositionCaption;     // "Zeile: " and the 1-based line of the first red range
     qsizetype FileLines = 0;     // lines of the file (line mode), shown or not
-    int Encoding = 0;            // as the reader reported it
+    TextEncoding Encoding = TextEncoding::Ansi; // as the reader reported it
 };

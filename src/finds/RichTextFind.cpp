@@ -7,7 +7,7 @@
 #include <algorithm>
 
 RichTextFind::RichTextFind(const QString &find, int flags)
-    : m_pattern(find, (flags & MatchCase) ? 0 : 1), m_flags(flags | Down)
+    : m_pattern(find, (flags & MatchCase) ? CompareMode::Binary : CompareMode::Text), m_flags(flags | Down)
 {}
 
 qsizetype RichTextFind::Find(Box &box, qsizetype start, qsizetype end) const

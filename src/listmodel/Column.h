@@ -1,6 +1,8 @@
 // One column of the result list: header text, alignment, widths and flags.
 #pragma once
 
+#include "TextAlignment.h"
+
 #include <QString>
 
 // Every field is a plain property without checks: the list model and the
@@ -13,7 +15,7 @@ public:
 
     QString key;            // identifier of the column within its collection
     QString Caption;        // header text
-    int TextAlign = 0;      // 0 left, 1 right, 2 centred; other values draw no caption
+    TextAlignment TextAlign = TextAlignment::Left;
     int Width = 0;          // in pixels
     int WidthAutoSized = 0; // width found by auto-sizing the column
     bool Pushed = false;    // header cell drawn pressed

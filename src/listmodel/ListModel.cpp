@@ -121,7 +121,7 @@ int ListModel::ItemPictureIndex(int Index) const
     return Row(Index).PictureIndex();
 }
 
-void ListModel::AddColumn(const QString &key, const QString &Caption, int TextAlign, int Width, bool Resizable,
+void ListModel::AddColumn(const QString &key, const QString &Caption, TextAlignment TextAlign, int Width, bool Resizable,
                           bool Visible)
 {
     if (m_Items.ItemCount() > 0)
@@ -218,12 +218,12 @@ void ListModel::SetColumnResizable(const QVariant &Index, bool on)
     Refresh();
 }
 
-int ListModel::ColumnTextAlign(const QVariant &Index) const
+TextAlignment ListModel::ColumnTextAlign(const QVariant &Index) const
 {
     return ResolveColumn(Index).TextAlign;
 }
 
-void ListModel::SetColumnTextAlign(const QVariant &Index, int align)
+void ListModel::SetColumnTextAlign(const QVariant &Index, TextAlignment align)
 {
     ResolveColumn(Index).TextAlign = align;
     Redraw();

@@ -39,7 +39,7 @@ public:
     int ItemPictureIndex(int Index) const;
 
     // Columns can be added or removed only while the list has no rows (error 33).
-    void AddColumn(const QString &key = QString(), const QString &Caption = QString(), int TextAlign = 0,
+    void AddColumn(const QString &key = QString(), const QString &Caption = QString(), TextAlignment TextAlign = TextAlignment::Left,
                    int Width = 300, bool Resizable = true, bool Visible = true);
     void RemoveColumn(const QVariant &Index);
     int ColumnCount() const { return m_Columns.Count(); }
@@ -57,8 +57,8 @@ public:
     void SetColumnWidth(const QVariant &Index, int width);
     bool ColumnResizable(const QVariant &Index) const;
     void SetColumnResizable(const QVariant &Index, bool on);
-    int ColumnTextAlign(const QVariant &Index) const;
-    void SetColumnTextAlign(const QVariant &Index, int align);
+    TextAlignment ColumnTextAlign(const QVariant &Index) const;
+    void SetColumnTextAlign(const QVariant &Index, TextAlignment align);
     // The column object itself, for the fields only the widget uses
     // (WidthAutoSized, Pushed, LastSortOrder). Changes here are not reported.
     Column &ColumnAt(const QVariant &Index);

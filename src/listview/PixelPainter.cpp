@@ -106,19 +106,19 @@ void PixelPainter::Edge(const QRect &rect, EdgeKind kind, int sides, const EdgeS
     }
 }
 
-void PixelPainter::Text(const QRect &rect, const QString &text, int align, const QColor &color, const QFont &font)
+void PixelPainter::Text(const QRect &rect, const QString &text, TextAlignment align, const QColor &color, const QFont &font)
 {
     if (text.isEmpty() || rect.width() < 1 || rect.height() < 1)
         return;
     int flags = Qt::AlignVCenter | Qt::TextSingleLine;
     switch (align) {
-    case 0:
+    case TextAlignment::Left:
         flags |= Qt::AlignLeft;
         break;
-    case 1:
+    case TextAlignment::Right:
         flags |= Qt::AlignRight;
         break;
-    case 2:
+    case TextAlignment::Center:
         flags |= Qt::AlignHCenter;
         break;
     default:

@@ -1,6 +1,8 @@
 // Pixel-exact drawing on a QPainter: fills, lines that leave out their end point, 3D edges and one-line text.
 #pragma once
 
+#include "TextAlignment.h"
+
 #include <QColor>
 #include <QPoint>
 #include <QRect>
@@ -38,9 +40,9 @@ public:
     // top-left, dark bottom-right; etched: a sunken outer and a raised inner line.
     void Edge(const QRect &rect, EdgeKind kind, int sides, const EdgeShades &shades);
     // One line of text, vertically centred in rect and cut with an ellipsis
-    // at the end when it is too wide; align 0 left, 1 right, 2 centred, any
-    // other value draws nothing. Nothing outside rect is touched.
-    void Text(const QRect &rect, const QString &text, int align, const QColor &color, const QFont &font);
+    // at the end when it is too wide; an alignment outside the three named
+    // ones draws nothing. Nothing outside rect is touched.
+    void Text(const QRect &rect, const QString &text, TextAlignment align, const QColor &color, const QFont &font);
 
 private:
     void Border(const QRect &rect, int sides, const QColor &topLeft, const QColor &bottomRight);

@@ -1,0 +1,51 @@
+// Walks a list of files and, for each, reads it, counts the search text,
+// replaces it, hands the original to the backup and writes the new content;
+// reports every file as a FileResult to its sinks. Knows nothing of windows.
+#pragma once
+
+#include "FileResult.h"
+#include "PassSettings.h"
+#include "ResultSink.h"
+#include "SearchPattern.h"
+#include "cFileResder.h"
+
+#include <QString>
+
+#include <vector>
+
+class BackupArchive;
+
+class FilePass
+{
+public:
+    struct Item
+    {
+        QString path;
+        int position = 0;  // the place the stop position is reported as
+        bool skip = false; // a folder marker or the like: passed over, but a stop may land on it
+    };
+
+    // backup, when given, receives the original of every file before it is
+    // replaced; a file whose original it refuses is not written.
+    FilePass(const PassSettings &settings, BackupArchive *backup = nullptr);
+
+    void AddSink(ResultSink &sink) { m_sinks.push_back(&sink); }
+
+    // Takes up the items in order. The stop flag is polled before each item
+    // (a sink may set it meanwhile); when it is set, it becomes the position
+    // of that item (at least 1) and the walk ends.
+    void Run(const std::vector<Item> &items, int &abortFlag);
+
+    // The work on one file, without reporting it.
+    FileResult Process(const QString &path);
+
+private:
+    FileResult::Outcome replaceStep(const QString &path, const QString &text, const QString &replaced,
+                                    const QByteArray &raw, TextEncoding encoding, QString &error);
+
+    PassSettings m_settings;
+    SearchPattern m_pattern;
+    BackupArchive *m_backup;
+    cFileResder m_codec;
+    std::vector<ResultSink *> m_sinks;
+};

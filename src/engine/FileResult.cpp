@@ -1,0 +1,27 @@
+// What a pass did with one file, as values.
+#include "FileResult.h"
+
+#include "cFileResder.h"
+
+QString FileResult::Reason() const
+{
+    switch (outcome) {
+    case Outcome::Missing:
+    case Outcome::GoneBeforeWrite:
+        return QStringLiteral("Datei nicht gefunden");
+    case Outcome::LossyOriginal:
+        return QStringLiteral("Die Datei lässt sich in ihrer Kodierung (%1) nicht verlustfrei zurückschreiben")
+            .arg(cFileResder::EncodingVerbose(encoding));
+    case Outcome::LossyNewText:
+        return QStringLiteral("Der neue Text enthält Zeichen, die in der Kodierung %1 nicht darstellbar sind")
+            .arg(cFileResder::EncodingVerbose(encoding));
+    case Outcome::BackupFailed:
+        return QStringLiteral("Die Datei konnte nicht gesichert werden");
+    case Outcome::ChangedOnDisk:
+        return QStringLiteral("Die Datei wurde seit dem Lesen verändert");
+    case Outcome::WriteFailed:
+        return QStringLiteral("Schreibfehler: %1").arg(error);
+    default:
+        return QString();
+    }
+}

@@ -1,0 +1,42 @@
+// What a pass did with one file, as values: the front ends (list, command
+// line, log, tests) format it themselves.
+#pragma once
+
+#include "TextEncoding.h"
+
+#include <QString>
+
+struct FileResult
+{
+    enum class Outcome {
+        Searched,  // read and counted (a search pass)
+        Empty,     // a file of 0 bytes: counted as searched, never read
+        Unchanged, // a replace pass read it, and replacing changed nothing
+        Written,   // a replace pass wrote the new content
+        // Not searched:
+        SkippedReadOnly, // read-only, and read-only files were not asked for
+        Missing,         // gone (or no longer a file) since it was listed
+        // Searched, with finds, but not written:
+        LossyOriginal,  // its bytes do not come back from its text in its encoding
+        LossyNewText,   // the new text holds characters its encoding cannot hold
+        BackupFailed,   // its original could not be added to the backup
+        ChangedOnDisk,  // its bytes changed since they were read
+        GoneBeforeWrite, // it vanished between reading and writing
+        WriteFailed,    // the system refused the write (see `error`)
+    };
+
+    QString path;        // as the file system gives it (see NativePath)
+    QString displayPath; // for people: undecodable bytes shown as U+FFFD
+    int count = 0;       // finds; 0 when the file was not read
+    TextEncoding encoding = TextEncoding::Ansi;
+    Outcome outcome = Outcome::Searched;
+    QString error; // the system's words for WriteFailed
+
+    // Whether the file counts as searched in the run's statistics.
+    bool Searched() const { return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing; }
+    // Whether a replace pass left a file with finds as it was against the
+    // user's wish; Reason() says why.
+    bool NotWritten() const { return outcome >= Outcome::LossyOriginal; }
+    // The German reason shown for a file that was not written.
+    QString Reason() const;
+};

@@ -1,0 +1,42 @@
+// The checks a run makes of its inputs before it changes anything, each with
+// its message: binary file types in the filter, empty texts, a replacement
+// equal to the search text, the confirmation of a replace, the filter "*.*".
+#pragma once
+
+#include "RunDialogs.h"
+#include "RunMode.h"
+#include "RunOptions.h"
+
+#include <QString>
+
+class InputChecks
+{
+public:
+    explicit InputChecks(RunDialogs &dialogs) : m_dialogs(dialogs) {}
+
+    enum class Verdict { Go, Refused, Declined };
+
+    // Counts the binary file patterns found in the filter; shows the message
+    // when there is one.
+    int ausschluesse(const QString &filter);
+
+    // The texts and, for a replace, the questions: Refused when a message
+    // was shown, Declined when a question was answered No.
+    Verdict CheckTexts(RunMode mode, const RunOptions &o, const QString &backupFolder);
+
+    // The filter as a pass uses it: outer spaces and one trailing ";" removed
+    // (a tab or line break would be part of a pattern).
+    static QString NormalizedFilter(const QString &filter);
+    // False, with its message, for the filter "*.*", which would take in
+    // binary files too.
+    bool FilterAllowed(const QString &normalizedFilter);
+
+    // The confirmation text of a replace run.
+    static QString ConfirmationText(const RunOptions &o, const QString &backupFolder);
+    static QString BooleanWord(int state);
+
+    static const QString ExcludedPatterns;
+
+private:
+    RunDialogs &m_dialogs;
+};
