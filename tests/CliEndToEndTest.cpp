@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
+#include <sys/stat.h>
 
 namespace {
 
@@ -178,6 +180,64 @@ TEST_F(Cli, LogAppendsTheReportAndSaysWhere)
     EXPECT_TRUE(report.contains(u("Protokoll (Suche)")));
     f.close();
     QFile::remove(path);
+}
+
+} // namespace
+
+namespace {
+
+// A name that is not UTF-8 (Latin-1 "café.txt") is searched, listed with its
+// exact bytes, replaced and backed up like any other file.
+TEST(CliNames, NameThatIsNotUtf8)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + "/baum";
+    const QByteArray name = folder + "/caf\xE9.txt";
+    const QByteArray backup = QFile::encodeName(dir.path()) + "/sicherung";
+    ASSERT_EQ(::mkdir(folder.constData(), 0755), 0);
+    ASSERT_EQ(::mkdir(backup.constData(), 0755), 0);
+    auto put = [](const QByteArray &path, const QByteArray &bytes) {
+        FILE *f = std::fopen(path.constData(), "wb");
+        ASSERT_TRUE(f);
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), f);
+        std::fclose(f);
+    };
+    auto get = [](const QByteArray &path) {
+        QByteArray bytes(4096, '\0');
+        FILE *f = std::fopen(path.constData(), "rb");
+        if (!f)
+            return QByteArray("<missing>");
+        bytes.resize(static_cast<qsizetype>(std::fread(bytes.data(), 1, static_cast<size_t>(bytes.size()), f)));
+        std::fclose(f);
+        return bytes;
+    };
+    put(name, "ein Suchwort und noch ein Suchwort");
+
+    // The arguments go to the program as bytes, so pass them through a shell.
+    QProcess p;
+    auto cli = [&](const QByteArray &args) {
+        p.start(u("/bin/sh"), {u("-c"), QString::fromUtf8(VELMORA_CLI " ") + QString::fromLatin1(args)});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return p.readAllStandardOutput();
+    };
+    const QByteArray quotedFolder = "'" + folder + "'";
+    QByteArray out = cli("--folder " + quotedFolder + " --find Suchwort");
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(out.startsWith("2\tUTF-8\t" + name + "\n")) << out.constData();
+
+    out = cli("--folder " + quotedFolder + " --find Suchwort --replace Begriff --yes --backup-folder '" + backup + "'");
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
+    EXPECT_EQ(get(name), QByteArray("ein Begriff und noch ein Begriff"));
+
+    // The entry name shows the undecodable byte as U+FFFD; the content is the original.
+    const QStringList archives = QDir(QFile::decodeName(backup)).entryList({u("backup-*.zip")});
+    ASSERT_EQ(archives.size(), 1);
+    const QString check = u("import sys, zipfile\n"
+                            "z = zipfile.ZipFile(sys.argv[1]); i = z.infolist()\n"
+                            "assert len(i) == 1 and i[0].filename == 'baum/caf\\ufffd.txt', i[0].filename\n"
+                            "assert z.read(i[0]) == b'ein Suchwort und noch ein Suchwort'\n");
+    const Result r = run(u("python3"), {u("-c"), check, QFile::decodeName(backup) + u("/") + archives.first()});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
 }
 
 } // namespace

@@ -46,7 +46,9 @@ bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes)
 {
     auto stream = std::make_shared<cMemoryStream>();
     stream->SetContents(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    if (!m_zip.AddFile(stream, EntryName(path).toStdString(), {}, {}, 0, -1))
+    // A name that is not UTF-8 is stored as it shows, with U+FFFD for what
+    // cannot be decoded (and so flagged as UTF-8).
+    if (!m_zip.AddFile(stream, NativePath::Display(EntryName(path)).toStdString(), {}, {}, 0, -1))
         return false;
     ++m_added;
     return true;

@@ -117,6 +117,8 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &te
     // refuses the file if it no longer holds them.
     if (m_backup && !m_backup->AddFile(path, raw))
         return Outcome::BackupFailed;
+    if (m_beforeWrite)
+        m_beforeWrite(path);
     const SafeFileWriter::Result written =
         SafeFileWriter::Replace(path, raw, cFileResder::EncodeText(replaced, encoding));
     switch (written.status) {

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class BackupArchive;
@@ -30,6 +31,9 @@ public:
     FilePass(const PassSettings &settings, BackupArchive *backup = nullptr);
 
     void AddSink(ResultSink &sink) { m_sinks.push_back(&sink); }
+    // Runs between a file's read and its write: where another program's
+    // change would land (tests use it to be that program).
+    void SetBeforeWrite(std::function<void(const QString &path)> hook) { m_beforeWrite = std::move(hook); }
 
     // Takes up the items in order. The stop flag is polled before each item
     // (a sink may set it meanwhile); when it is set, it becomes the position
@@ -48,4 +52,5 @@ private:
     BackupArchive *m_backup;
     cFileResder m_codec;
     std::vector<ResultSink *> m_sinks;
+    std::function<void(const QString &)> m_beforeWrite;
 };
