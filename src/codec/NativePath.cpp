@@ -98,11 +98,11 @@ QByteArray NativePath::Encode(QStringView path)
     return out;
 }
 
-QString NativePath::Display(QStringView path)
+QString NativePath::Display(const QString &path)
 {
-    QString out = path.toString();
     if (!HasEscapes(path))
-        return out;
+        return path; // shares the text
+    QString out = path;
     for (qsizetype i = 0; i < out.size(); ++i) {
         if (isEscape(out[i].unicode()) && !(i > 0 && QChar::isHighSurrogate(out[i - 1].unicode())))
             out[i] = QChar::ReplacementCharacter;

@@ -23,7 +23,7 @@ public:
     static QByteArray Encode(QStringView path);
 
     // What a user sees: every escaped byte as U+FFFD.
-    static QString Display(QStringView path);
+    static QString Display(const QString &path);
 
     // Whether the text holds an escaped byte, i.e. the name was not UTF-8.
     static bool HasEscapes(QStringView path);
