@@ -28,6 +28,15 @@ public:
     std::vector<int> positions;
 };
 
+PassSettings replacing(const char *find, const char *replacement)
+{
+    PassSettings s;
+    s.find = QString::fromUtf8(find);
+    s.replacement = QString::fromUtf8(replacement);
+    s.mode = RunMode::SearchAndReplace;
+    return s;
+}
+
 QByteArray bytesOf(const QString &path)
 {
     QFile f(path);
@@ -77,11 +86,7 @@ TEST(FilePass, OneResultPerOutcome)
             f.close();
             ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
         }
-        PassSettings s;
-        s.find = QStringLiteral("alt");
-        s.replacement = c.outcome == Outcome::Unchanged && c.count > 0 ? QStringLiteral("ALT")
-                                                                       : QStringLiteral("neu");
-        s.mode = RunMode::SearchAndReplace;
+        PassSettings s = replacing("alt", c.outcome == Outcome::Unchanged && c.count > 0 ? "ALT" : "neu");
         s.alsoReadOnly = c.alsoReadOnly;
         FilePass pass(s);
         Recorder sink;
@@ -118,11 +123,7 @@ TEST(FilePass, NewTextTheEncodingCannotHold)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("Pr\xE4mie alt"); // Latin-1: read as ANSI
     f.close();
-    PassSettings s;
-    s.find = QStringLiteral("alt");
-    s.replacement = QStringLiteral("€");
-    s.mode = RunMode::SearchAndReplace;
-    const FileResult r = FilePass(s).Process(path);
+    const FileResult r = FilePass(replacing("alt", "€")).Process(path);
     EXPECT_EQ(r.outcome, Outcome::LossyNewText);
     EXPECT_TRUE(r.NotWritten());
     EXPECT_EQ(bytesOf(path), QByteArray("Pr\xE4mie alt"));
@@ -137,11 +138,7 @@ TEST(FilePass, NameThatIsNotUtf8IsSearchedAndWritten)
     std::fputs("alt", f);
     std::fclose(f);
     const QString path = NativePath::Decode(native);
-    PassSettings s;
-    s.find = QStringLiteral("alt");
-    s.replacement = QStringLiteral("neu");
-    s.mode = RunMode::SearchAndReplace;
-    const FileResult r = FilePass(s).Process(path);
+    const FileResult r = FilePass(replacing("alt", "neu")).Process(path);
     EXPECT_EQ(r.outcome, Outcome::Written);
     EXPECT_EQ(r.count, 1);
     EXPECT_EQ(NativePath::Encode(r.path), native);
