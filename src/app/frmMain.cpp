@@ -89,8 +89,26 @@ void frmMain::buildControls()
 
     auto *top = new QHBoxLayout;
     root->addLayout(top);
+    buildFolderPickers(*top);
 
-    // Folder pickers.
+    auto *inputs = new QGridLayout;
+    top->addLayout(inputs, 1);
+    int row = 0;
+    buildFolderAndFilterInputs(*inputs, row);
+    buildFileTypeBoxes(*inputs, row);
+    buildTextInputs(*inputs, row);
+    buildOptions(*inputs, row);
+    buildStartButtons(*inputs, row);
+
+    buildStatusAndList(*root);
+    buildTimer();
+    connectFolderAndListEvents();
+
+    dirFolder_Change(QDir::currentPath());
+}
+
+void frmMain::buildFolderPickers(QBoxLayout &top)
+{
     auto *Frame1 = new QGroupBox(QStringLiteral("Startordner für die Suche auswählen:"), this);
     auto *pickers = new QVBoxLayout(Frame1);
     drvFolder = new QComboBox(Frame1);
@@ -111,18 +129,21 @@ void frmMain::buildControls()
     pickers->addWidget(dirFolder, 3);
     pickers->addWidget(filFolder, 2);
     Frame1->setFixedWidth(300);
-    top->addWidget(Frame1);
+    top.addWidget(Frame1);
+}
 
-    // Inputs.
-    auto *inputs = new QGridLayout;
-    top->addLayout(inputs, 1);
-    int row = 0;
-    inputs->addWidget(new QLabel(QStringLiteral("Gewählter Startordner für die Suche:"), this), row++, 0, 1, 4);
+void frmMain::buildFolderAndFilterInputs(QGridLayout &inputs, int &row)
+{
+    inputs.addWidget(new QLabel(QStringLiteral("Gewählter Startordner für die Suche:"), this), row++, 0, 1, 4);
     txtStartFolder = new QLineEdit(this);
-    inputs->addWidget(txtStartFolder, row++, 0, 1, 4);
-    inputs->addWidget(new QLabel(QStringLiteral("Dateifilter:"), this), row++, 0, 1, 4);
+    inputs.addWidget(txtStartFolder, row++, 0, 1, 4);
+    inputs.addWidget(new QLabel(QStringLiteral("Dateifilter:"), this), row++, 0, 1, 4);
     txtPattern = new QLineEdit(this);
-    inputs->addWidget(txtPattern, row++, 0, 1, 4);
+    inputs.addWidget(txtPattern, row++, 0, 1, 4);
+}
+
+void frmMain::buildFileTypeBoxes(QGridLayout &inputs, int &row)
+{
     auto *types = new QGridLayout;
     for (int i = 0; i < 15; ++i) {
         chkP[static_cast<std::size_t>(i)] = check(QString::fromLatin1(kPatterns[i]), this);
@@ -131,14 +152,17 @@ void frmMain::buildControls()
     }
     for (int i : {0, 1, 6, 11})
         chkP[static_cast<std::size_t>(i)]->setChecked(true);
-    inputs->addLayout(types, row++, 0, 1, 4);
+    inputs.addLayout(types, row++, 0, 1, 4);
+}
 
-    inputs->addWidget(new QLabel(QStringLiteral("Suchtext:"), this), row, 0);
+void frmMain::buildTextInputs(QGridLayout &inputs, int &row)
+{
+    inputs.addWidget(new QLabel(QStringLiteral("Suchtext:"), this), row, 0);
     lblLen[0] = new QLabel(QStringLiteral("0 Zeichen"), this);
-    inputs->addWidget(lblLen[0], row, 1);
-    inputs->addWidget(new QLabel(QStringLiteral("Ersetzen mit:"), this), row, 2);
+    inputs.addWidget(lblLen[0], row, 1);
+    inputs.addWidget(new QLabel(QStringLiteral("Ersetzen mit:"), this), row, 2);
     lblLen[1] = new QLabel(QStringLiteral("0 Zeichen"), this);
-    inputs->addWidget(lblLen[1], row++, 3);
+    inputs.addWidget(lblLen[1], row++, 3);
     txtFindW = new TextBoxW(this);
     txtReplaceW = new TextBoxW(this);
     txtFindW->setMinimumHeight(90);
@@ -155,11 +179,14 @@ void frmMain::buildControls()
     }
     texts->addLayout(middle);
     texts->addWidget(txtReplaceW, 1);
-    inputs->addLayout(texts, row++, 0, 1, 4);
+    inputs.addLayout(texts, row++, 0, 1, 4);
     connect(cmdSwap, &QPushButton::clicked, this, &frmMain::cmdSwap_Click);
     connect(cmdClear[0], &QPushButton::clicked, this, [this] { cmdClear_Click(0); });
     connect(cmdClear[1], &QPushButton::clicked, this, [this] { cmdClear_Click(1); });
+}
 
+void frmMain::buildOptions(QGridLayout &inputs, int &row)
+{
     chkUnterordner = check(QStringLiteral("Unterorder einbeziehen?"), this);
     chkCaseSensitive = check(QStringLiteral("Gross/Kleinschreibung beachten?"), this);
     chkNurGanzeWorte = check(QStringLiteral("Nur ganze Worte berücksichtigen?"), this);
@@ -170,11 +197,11 @@ void frmMain::buildControls()
     chkBackup->setToolTip(QStringLiteral(" Vor dem Ersetzen wird im ausgewählten Backup-Ordner (mit Button B)  ein "
                                          "Backup der zu ändernden Dateien erstellt. (als Zip-Datei mit Datum und "
                                          "Uhrzeit)"));
-    inputs->addWidget(chkUnterordner, row, 0, 1, 2);
-    inputs->addWidget(chkCaseSensitive, row++, 2, 1, 2);
-    inputs->addWidget(chkNurGanzeWorte, row, 0, 1, 2);
-    inputs->addWidget(chkNS, row++, 2, 1, 2);
-    inputs->addWidget(chkAuchSchreibschutz, row++, 0, 1, 4);
+    inputs.addWidget(chkUnterordner, row, 0, 1, 2);
+    inputs.addWidget(chkCaseSensitive, row++, 2, 1, 2);
+    inputs.addWidget(chkNurGanzeWorte, row, 0, 1, 2);
+    inputs.addWidget(chkNS, row++, 2, 1, 2);
+    inputs.addWidget(chkAuchSchreibschutz, row++, 0, 1, 4);
     auto *backup = new QHBoxLayout;
     backup->addWidget(chkBackup);
     cmdBackupFolder = button(QStringLiteral("B"), QStringLiteral("Einen Backupordner auswählen oder erstellen."), this);
@@ -182,9 +209,12 @@ void frmMain::buildControls()
     backup->addWidget(cmdBackupFolder);
     lblBackupFolder = new QLabel(QStringLiteral("Backupordner:"), this);
     backup->addWidget(lblBackupFolder, 1);
-    inputs->addLayout(backup, row++, 0, 1, 4);
+    inputs.addLayout(backup, row++, 0, 1, 4);
     connect(cmdBackupFolder, &QPushButton::clicked, this, [this] { m_run.cmdBackupFolder_Click(); });
+}
 
+void frmMain::buildStartButtons(QGridLayout &inputs, int &row)
+{
     auto *buttons = new QHBoxLayout;
     cmdStart[0] = button(QStringLiteral("Nur Suche"),
                          QStringLiteral("Es wird nur geprüft wie oft der Suchtext in den einzelnen Dateien vorkommt. "
@@ -201,13 +231,15 @@ void frmMain::buildControls()
         b->setFixedWidth(32);
         buttons->addWidget(b);
     }
-    inputs->addLayout(buttons, row++, 0, 1, 4);
+    inputs.addLayout(buttons, row++, 0, 1, 4);
     connect(cmdStart[0], &QPushButton::clicked, this, [this] { cmdStart_Click(0); });
     connect(cmdStart[1], &QPushButton::clicked, this, [this] { cmdStart_Click(1); });
     connect(cmdAbbruch, &QPushButton::clicked, this, [this] { m_run.cmdAbbruch_Click(); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { m_run.cmdSave_Click(); });
+}
 
-    // Progress, summary and results.
+void frmMain::buildStatusAndList(QBoxLayout &root)
+{
     lblVorbereitung = new QLabel(QStringLiteral("Die Suche wird vorbereitet..."), this);
     lblVorbereitung->hide();
     picProgress = new ProgressBox(this);
@@ -217,16 +249,22 @@ void frmMain::buildControls()
     lblInfo->setMinimumHeight(34);
     ListView1 = new ListView(this);
     ListView::ApplyResultListDesign(*ListView1);
-    root->addWidget(lblVorbereitung);
-    root->addWidget(picProgress);
-    root->addWidget(lblInfo);
-    root->addWidget(ListView1, 1);
+    root.addWidget(lblVorbereitung);
+    root.addWidget(picProgress);
+    root.addWidget(lblInfo);
+    root.addWidget(ListView1, 1);
+}
 
+void frmMain::buildTimer()
+{
     Timer1 = new QTimer(this);
     Timer1->setInterval(75);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     Timer1->start();
+}
 
+void frmMain::connectFolderAndListEvents()
+{
     connect(txtPattern, &QLineEdit::textChanged, this, &frmMain::txtPattern_Change);
     connect(drvFolder, &QComboBox::currentTextChanged, this, &frmMain::drvFolder_Change);
     // A single click enters a folder.
@@ -239,8 +277,6 @@ void frmMain::buildControls()
         if (key == Qt::Key_Space)
             ListView1_ItemCheck();
     });
-
-    dirFolder_Change(QDir::currentPath());
 }
 
 QString frmMain::currentFolder() const

@@ -14,9 +14,11 @@
 
 class ListView;
 class ProgressBox;
+class QBoxLayout;
 class QCheckBox;
 class QComboBox;
 class QFileSystemModel;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -87,6 +89,18 @@ protected:
 private:
     friend class WindowRunHost;
     void buildControls();
+    // One builder per group of controls, called in this order: each adds its
+    // widgets to the layout given and, in the inputs grid, moves row on.
+    void buildFolderPickers(QBoxLayout &top);
+    void buildFolderAndFilterInputs(QGridLayout &inputs, int &row);
+    void buildFileTypeBoxes(QGridLayout &inputs, int &row);
+    void buildTextInputs(QGridLayout &inputs, int &row);
+    void buildOptions(QGridLayout &inputs, int &row);
+    void buildStartButtons(QGridLayout &inputs, int &row);
+    void buildStatusAndList(QBoxLayout &root);
+    void buildTimer();
+    // The events that reach across groups, wired once every control exists.
+    void connectFolderAndListEvents();
     void loadSettings();
     void saveSettings();
     QString currentFolder() const;

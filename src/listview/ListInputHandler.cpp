@@ -190,18 +190,18 @@ void ListInputHandler::OnMouseDown(QMouseEvent *event)
     const int x = m_Pointer.x() + m_View.ScrollX();
     const int y = m_Pointer.y();
 
-    if (x > m_View.m_TotalColumnWidth) {
+    if (x > m_View.TotalColumnWidth()) {
         if (button == 1)
             UnselectAll();
         m_View.DrawNow();
         emit MouseDown(-1, button, shift, x, y);
         return;
     }
-    if (m_View.m_ColumnsVisible && y >= 0 && y < m_View.m_HeaderHeight) {
+    if (m_View.m_ColumnsVisible && y >= 0 && y < m_View.HeaderHeight()) {
         PressHeader(x);
         return;
     }
-    if (y >= m_View.m_HeaderHeight && y <= m_View.viewport()->height())
+    if (y >= m_View.HeaderHeight() && y <= m_View.viewport()->height())
         PressRow(button, shift, x, y);
 }
 
@@ -323,7 +323,7 @@ void ListInputHandler::UpdateCursor(int x, int y)
     QWidget *target = m_View.viewport();
     Qt::CursorShape shape = Qt::ArrowCursor;
     bool fromParent = true;
-    if (m_View.m_ColumnsVisible && y >= 0 && y < m_View.m_HeaderHeight) {
+    if (m_View.m_ColumnsVisible && y >= 0 && y < m_View.HeaderHeight()) {
         if (!m_View.m_ColumnsAutoSize) {
             const ColumnCollection &columns = m_View.m_Model.Columns();
             int right = 0;
@@ -340,7 +340,7 @@ void ListInputHandler::UpdateCursor(int x, int y)
                 }
             }
         }
-    } else if (y >= m_View.m_HeaderHeight) {
+    } else if (y >= m_View.HeaderHeight()) {
         fromParent = false;
     }
     if (fromParent) {
@@ -437,7 +437,7 @@ void ListInputHandler::AutoScrollTick()
     if (m_View.m_Model.ItemCount() >= m_View.VisibleRowCount()) {
         if (m_Pointer.y() > m_View.viewport()->height() - kAutoScrollMargin)
             bars.SetValue(ScrollBars::Vertical, top + 1);
-        else if (m_Pointer.y() < m_View.m_HeaderHeight - kAutoScrollMargin)
+        else if (m_Pointer.y() < m_View.HeaderHeight() - kAutoScrollMargin)
             bars.SetValue(ScrollBars::Vertical, top - 1);
     }
     if (m_View.TopRow() != top)

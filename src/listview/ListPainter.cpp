@@ -31,15 +31,16 @@ void ListPainter::Paint()
 
 PixelPainter::EdgeShades ListPainter::Shades() const
 {
-    return {m_View.m_EdgeLight.Value(), m_View.m_EdgeMidlight.Value(), m_View.m_EdgeDark.Value(),
-            m_View.m_EdgeShadow.Value()};
+    const ListPalette &colours = m_View.m_Colours;
+    return {colours.EdgeLight.Value(), colours.EdgeMidlight.Value(), colours.EdgeDark.Value(),
+            colours.EdgeShadow.Value()};
 }
 
 void ListPainter::PaintHeader()
 {
-    const int height = m_View.m_HeaderHeight;
-    const QColor face = m_View.m_ButtonFace.Value();
-    const QColor text = m_View.m_ButtonText.Value();
+    const int height = m_View.HeaderHeight();
+    const QColor face = m_View.m_Colours.ButtonFace.Value();
+    const QColor text = m_View.m_Colours.ButtonText.Value();
     const PixelPainter::EdgeShades shades = Shades();
     const ColumnCollection &columns = m_View.m_Model.Columns();
     int x = 0;
@@ -56,7 +57,7 @@ void ListPainter::PaintHeader()
         m_Pixels.Text(caption, column.Caption, column.TextAlign, text, m_View.m_DrawFont);
         x += width;
     }
-    const QRect rest(x, 0, m_View.m_ContentWidth - x, height);
+    const QRect rest(x, 0, m_View.ContentWidth() - x, height);
     if (rest.width() > 0) {
         m_Pixels.Fill(rest, face);
         m_Pixels.Edge(rest, PixelPainter::RaisedEdge,
@@ -67,10 +68,10 @@ void ListPainter::PaintHeader()
 void ListPainter::PaintRows()
 {
     const ListModel &model = m_View.m_Model;
-    const int listTop = m_View.m_HeaderHeight;
-    const int width = m_View.m_ContentWidth;
-    const QColor back = m_View.m_BackColor.Value();
-    const bool backBrush = m_View.m_BackColor.GotGDIBrush();
+    const int listTop = m_View.HeaderHeight();
+    const int width = m_View.ContentWidth();
+    const QColor back = m_View.m_Colours.BackColor.Value();
+    const bool backBrush = m_View.m_Colours.BackColor.GotGDIBrush();
     if (model.ItemCount() < 1) {
         if (backBrush)
             m_Pixels.Fill(QRect(0, listTop, width, m_ClientHeight - listTop), back);
@@ -122,20 +123,20 @@ void ListPainter::PaintRow(int row, int top)
         const ListItem &item = *model.Items().Item(row);
         const Color *backColor, *foreColor;
         if (!custom) {
-            backColor = item.Selected() ? &m_View.m_SelectedBackColor : &m_View.m_BackColor;
-            foreColor = item.Selected() ? &m_View.m_SelectedForeColor : &m_View.m_ForeColor;
+            backColor = item.Selected() ? &m_View.m_Colours.SelectedBackColor : &m_View.m_Colours.BackColor;
+            foreColor = item.Selected() ? &m_View.m_Colours.SelectedForeColor : &m_View.m_Colours.ForeColor;
         } else {
             if (back != -1) {
                 m_CustomBack.SetColor(static_cast<quint32>(back), true);
                 backColor = &m_CustomBack;
             } else {
-                backColor = &m_View.m_BackColor;
+                backColor = &m_View.m_Colours.BackColor;
             }
             if (fore != -1) {
                 m_CustomFore.SetColor(static_cast<quint32>(fore));
                 foreColor = &m_CustomFore;
             } else {
-                foreColor = &m_View.m_ForeColor;
+                foreColor = &m_View.m_Colours.ForeColor;
             }
         }
         if (backColor->GotGDIBrush())
@@ -143,7 +144,8 @@ void ListPainter::PaintRow(int row, int top)
 
         int indent = 0;
         if (i == 0 && m_View.m_Checkboxes) {
-            const Color &pen = item.Selected() ? m_View.m_CheckboxSelectedColor : m_View.m_CheckboxColor;
+            const Color &pen =
+                item.Selected() ? m_View.m_Colours.CheckboxSelectedColor : m_View.m_Colours.CheckboxColor;
             if (pen.GotGDIPen())
                 PaintCheckbox(cell, item.Checked(), pen.Value());
             indent = kCheckboxIndent;
@@ -152,8 +154,8 @@ void ListPainter::PaintRow(int row, int top)
             m_Pixels.Text(TextRect(cell, indent), item.Text(i), column.TextAlign, foreColor->Value(),
                           m_View.m_DrawFont);
     }
-    if (m_View.m_BackColor.GotGDIBrush())
-        m_Pixels.Fill(QRect(x, top, m_View.m_ContentWidth - x, m_ItemHeight), m_View.m_BackColor.Value());
+    if (m_View.m_Colours.BackColor.GotGDIBrush())
+        m_Pixels.Fill(QRect(x, top, m_View.ContentWidth() - x, m_ItemHeight), m_View.m_Colours.BackColor.Value());
     if (row == model.SelectedItem() && m_View.hasFocus() && m_View.isEnabled())
         PaintFocusMark(top, x);
 }
@@ -185,14 +187,14 @@ void ListPainter::PaintFocusMark(int top, int right)
 {
     const int bottom = top + m_ItemHeight;
     if (m_View.m_SolidFocusRect) {
-        if (m_View.m_FocusRectColor.GotGDIPen())
+        if (m_View.m_Colours.FocusRectColor.GotGDIPen())
             m_Pixels.ClosedPath({{0, top}, {right - 1, top}, {right - 1, bottom - 1}, {0, bottom - 1}},
-                                m_View.m_FocusRectColor.Value());
+                                m_View.m_Colours.FocusRectColor.Value());
         return;
     }
     QStyleOptionFocusRect option;
     option.initFrom(m_View.viewport());
     option.rect = QRect(0, top, right, m_ItemHeight);
-    option.backgroundColor = m_View.m_BackColor.Value();
+    option.backgroundColor = m_View.m_Colours.BackColor.Value();
     m_View.style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &m_Painter, m_View.viewport());
 }

@@ -1,4 +1,4 @@
-// The list control itself: properties, layout, scroll ranges, and the Qt events it hands to painter and input handler.
+// The list control itself: properties, font, model notifications, and the Qt events it hands on.
 #include "ListView.h"
 
 #include "ListInputHandler.h"
@@ -9,35 +9,16 @@
 #include <QFocusEvent>
 #include <QPainter>
 #include <QResizeEvent>
-#include <cmath>
 
 namespace {
 
 constexpr int H = ScrollBars::Horizontal;
 constexpr int V = ScrollBars::Vertical;
 
-// System colours: the index in the low bits, the top bit set.
-constexpr quint32 kWindow = 0x80000005u;
-constexpr quint32 kWindowText = 0x80000008u;
-constexpr quint32 kHighlight = 0x8000000Du;
-constexpr quint32 kHighlightText = 0x8000000Eu;
-constexpr quint32 kButtonFace = 0x8000000Fu;
-constexpr quint32 kButtonShadow = 0x80000010u;
-constexpr quint32 kButtonText = 0x80000012u;
-constexpr quint32 kButtonHighlight = 0x80000014u;
-constexpr quint32 kDarkShadow = 0x80000015u;
-constexpr quint32 kLight = 0x80000016u;
-
-// Every rounding of the layout takes halves to the even neighbour.
-int RoundHalfEven(double value)
-{
-    return static_cast<int>(std::nearbyint(value));
-}
-
 } // namespace
 
 ListView::ListView(QWidget *parent)
-    : QAbstractScrollArea(parent), m_Bars(new ScrollBars(this)), m_Input(new ListInputHandler(*this)),
+    : QAbstractScrollArea(parent), m_Bars(new ScrollBars(this)), m_Input(new ListInputHandler(*this)), m_Layout(*this),
       m_DrawCallback(this)
 {
     m_Model.SetObserver(this);
@@ -67,20 +48,6 @@ ListView::ListView(QWidget *parent)
     connect(m_Input, &ListInputHandler::KeyUp, this, &ListView::KeyUp);
     connect(m_Input, &ListInputHandler::KeyPress, this, &ListView::KeyPress);
     connect(m_Input, &ListInputHandler::ItemCheck, this, &ListView::ItemCheck);
-
-    m_BackColor.SetColor(kWindow, true);
-    m_ForeColor.SetColor(kWindowText);
-    m_SelectedBackColor.SetColor(kHighlight, true);
-    m_SelectedForeColor.SetColor(kHighlightText);
-    m_FocusRectColor.SetColor(kHighlight, false, true);
-    m_CheckboxColor.SetColor(0x000000, false, true);
-    m_CheckboxSelectedColor.SetColor(0xFFFFFF, false, true);
-    m_ButtonFace.SetColor(kButtonFace, true);
-    m_ButtonText.SetColor(kButtonText);
-    m_EdgeLight.SetColor(kButtonHighlight, false, true);
-    m_EdgeMidlight.SetColor(kLight, false, true);
-    m_EdgeDark.SetColor(kButtonShadow, false, true);
-    m_EdgeShadow.SetColor(kDarkShadow, false, true);
 
     SetBorderStyle(m_BorderStyle);
     ApplyFont();
@@ -119,37 +86,37 @@ void ListView::SetColour(Color &colour, quint32 value, bool brush, bool pen)
 
 void ListView::SetBackColor(quint32 value)
 {
-    SetColour(m_BackColor, value, true, false);
+    SetColour(m_Colours.BackColor, value, true, false);
 }
 
 void ListView::SetForeColor(quint32 value)
 {
-    SetColour(m_ForeColor, value, false, false);
+    SetColour(m_Colours.ForeColor, value, false, false);
 }
 
 void ListView::SetSelectedBackColor(quint32 value)
 {
-    SetColour(m_SelectedBackColor, value, true, false);
+    SetColour(m_Colours.SelectedBackColor, value, true, false);
 }
 
 void ListView::SetSelectedForeColor(quint32 value)
 {
-    SetColour(m_SelectedForeColor, value, false, false);
+    SetColour(m_Colours.SelectedForeColor, value, false, false);
 }
 
 void ListView::SetFocusRectColor(quint32 value)
 {
-    SetColour(m_FocusRectColor, value, false, true);
+    SetColour(m_Colours.FocusRectColor, value, false, true);
 }
 
 void ListView::SetCheckboxColor(quint32 value)
 {
-    SetColour(m_CheckboxColor, value, false, true);
+    SetColour(m_Colours.CheckboxColor, value, false, true);
 }
 
 void ListView::SetCheckboxSelectedColor(quint32 value)
 {
-    SetColour(m_CheckboxSelectedColor, value, false, true);
+    SetColour(m_Colours.CheckboxSelectedColor, value, false, true);
 }
 
 void ListView::SetColumnsAutoSize(bool on)
@@ -249,7 +216,7 @@ bool ListView::CustomDraw(int, int, qint32 &, qint32 &)
     return false;
 }
 
-// --- Layout ---------------------------------------------------------------
+// --- Font and layout ------------------------------------------------------
 
 void ListView::ApplyFont()
 {
@@ -259,7 +226,7 @@ void ListView::ApplyFont()
     } else {
         // Points to pixels at the screen's vertical resolution, rounded to
         // the nearest pixel, from the size rounded to whole points.
-        const int points = RoundHalfEven(requested.pointSizeF());
+        const int points = ListLayout::RoundHalfEven(requested.pointSizeF());
         const int dpi = logicalDpiY();
         m_FontHeight = (points * dpi + 36) / 72;
     }
@@ -267,183 +234,18 @@ void ListView::ApplyFont()
     m_DrawFont.setPixelSize(std::max(1, m_FontHeight));
 }
 
-int ListView::ColumnDrawWidth(int column) const
-{
-    const ColumnCollection &columns = m_Model.Columns();
-    if (column < 0 || column >= columns.Count())
-        return 0;
-    const Column &c = *columns.Item(column);
-    if (!c.Visible)
-        return 0;
-    return m_ColumnsAutoSize ? c.WidthAutoSized : c.Width;
-}
-
-void ListView::Layout()
-{
-    if (m_InLayout)
-        return;
-    m_InLayout = true;
-    ColumnCollection &columns = m_Model.Columns();
-    const int clientWidth = viewport()->width();
-    if (!m_ColumnsAutoSize) {
-        int total = 0;
-        for (int i = 0; i < columns.Count(); ++i) {
-            if (columns.Item(i)->Visible)
-                total += columns.Item(i)->Width;
-        }
-        m_TotalColumnWidth = total;
-    } else {
-        // Fixed columns keep their width; the resizable ones share what is
-        // left in proportion to their widths.
-        m_TotalColumnWidth = clientWidth;
-        double resizable = 0;
-        int fixed = 0;
-        int lastVisible = -1;
-        for (int i = 0; i < columns.Count(); ++i) {
-            Column &c = *columns.Item(i);
-            if (!c.Visible)
-                continue;
-            lastVisible = i;
-            if (c.Resizable) {
-                resizable += c.Width;
-            } else {
-                fixed += c.Width;
-                c.WidthAutoSized = c.Width;
-            }
-        }
-        int right = 0;
-        for (int i = 0; i < columns.Count(); ++i) {
-            Column &c = *columns.Item(i);
-            if (!c.Visible)
-                continue;
-            if (c.Resizable)
-                c.WidthAutoSized = resizable > 0 ? RoundHalfEven(c.Width / resizable * (clientWidth - fixed) + 0.5) : 0;
-            if (i == lastVisible && right + c.WidthAutoSized > clientWidth)
-                c.WidthAutoSized = std::max(0, clientWidth - right);
-            right += c.WidthAutoSized;
-        }
-    }
-
-    if (m_TotalColumnWidth <= clientWidth) {
-        m_Bars->SetVisible(H, false);
-        m_Bars->SetValue(H, 0);
-    } else {
-        m_Bars->SetVisible(H, true);
-        m_Bars->SetMin(H, 0);
-        m_Bars->SetMax(H, m_TotalColumnWidth - clientWidth - 1);
-        m_Bars->SetLargeChange(H, RoundHalfEven(m_TotalColumnWidth / 2.0));
-        m_Bars->SetSmallChange(H, 3);
-        m_Bars->SetEnabled(H, isEnabled());
-    }
-    // The horizontal bar may have taken some of the height; the width stays.
-    m_HeaderHeight = m_ColumnsVisible ? m_FontHeight + 8 : 0;
-    m_ContentWidth = std::max(m_TotalColumnWidth, viewport()->width());
-    m_InLayout = false;
-}
-
-int ListView::ItemHeight() const
-{
-    int h;
-    if (m_ItemsAutoSize) {
-        h = m_FontHeight + 4;
-        if (m_Checkboxes)
-            h = std::max(h, 19);
-    } else {
-        h = m_FontHeight + m_PaddingTop + m_PaddingBottom;
-    }
-    // Every row position divides by the height, so it is never below one
-    // pixel, whatever the paddings say.
-    return std::max(h, 1);
-}
-
-int ListView::VisibleRowCount() const
-{
-    const int listHeight = viewport()->height() - m_HeaderHeight;
-    return RoundHalfEven(double(listHeight + 1) / ItemHeight() + 0.5);
-}
-
-int ListView::FullyVisibleRowCount() const
-{
-    // Counted like VisibleRowCount: a row short of only its last pixel line
-    // (padding) counts as whole.
-    const int listHeight = viewport()->height() - m_HeaderHeight;
-    return std::max(1, (listHeight + 1) / ItemHeight());
-}
-
-int ListView::TopRow() const
-{
-    return m_Bars->Value(V);
-}
-
-int ListView::ScrollX() const
-{
-    return m_TotalColumnWidth > viewport()->width() ? m_Bars->Value(H) : 0;
-}
-
-void ListView::UpdateVerticalRange()
-{
-    if (!isEnabled()) {
-        m_Bars->SetEnabled(V, false);
-        return;
-    }
-    // The last top row is the one that shows the last row whole. The page is
-    // the rows that fit whole, which lets the value reach Max + 1.
-    const int full = FullyVisibleRowCount();
-    const int lastTop = m_Model.ItemCount() - full;
-    if (lastTop <= 0) {
-        if (m_Bars->Enabled(V))
-            m_Bars->SetEnabled(V, false);
-        m_Bars->SetLargeChange(V, 0);
-        m_Bars->SetMax(V, 0);
-        m_Bars->SetValue(V, 0);
-    } else {
-        m_Bars->SetEnabled(V, true);
-        m_Bars->SetLargeChange(V, full);
-        m_Bars->SetMax(V, lastTop - 1);
-    }
-}
-
 void ListView::Refresh()
 {
-    Layout();
-    UpdateVerticalRange();
+    m_Layout.Apply();
+    m_Layout.UpdateVerticalRange();
     DrawNow();
 }
 
 // --- Methods --------------------------------------------------------------
 
-int ListView::ColumnFromPoint(int X, int) const
-{
-    if (X > m_TotalColumnWidth - 1)
-        return -1;
-    int right = 0;
-    for (int i = 0; i < m_Model.Columns().Count(); ++i) {
-        if (!m_Model.Columns().Item(i)->Visible)
-            continue;
-        right += ColumnDrawWidth(i);
-        if (right > X)
-            return i;
-    }
-    return -1;
-}
-
-int ListView::RowFromPoint(int X, int y, bool HitTest) const
-{
-    const int row = static_cast<int>(std::floor(double(y - m_HeaderHeight) / ItemHeight())) + TopRow();
-    if (HitTest && (X > m_TotalColumnWidth - 1 || row < 0 || row > m_Model.ItemCount() - 1))
-        return -1;
-    return row;
-}
-
 void ListView::MakeSureVisible(int lngItem, int lngColumn)
 {
-    m_Bars->SetValue(V, lngItem);
-    if (lngColumn >= 0 && !m_ColumnsAutoSize && m_TotalColumnWidth > viewport()->width()) {
-        int left = 0;
-        for (int i = 0; i < lngColumn && i < m_Model.ColumnCount(); ++i)
-            left += ColumnDrawWidth(i);
-        m_Bars->SetValue(H, left);
-    }
+    m_Layout.ScrollTo(lngItem, lngColumn);
     DrawNow();
 }
 
@@ -470,7 +272,7 @@ void ListView::ListRedraw()
     // Clearing the list reports only a redraw; the emptied list must not
     // keep the scroll range of the rows it had.
     if (m_Model.ItemCount() == 0 && (m_Bars->Enabled(V) || m_Bars->Value(V) != 0))
-        UpdateVerticalRange();
+        m_Layout.UpdateVerticalRange();
     DrawNow();
 }
 
@@ -481,7 +283,7 @@ void ListView::ListRefresh()
 
 void ListView::ListScrollRangeChanged()
 {
-    UpdateVerticalRange();
+    m_Layout.UpdateVerticalRange();
 }
 
 void ListView::DrawNow()
@@ -490,20 +292,12 @@ void ListView::DrawNow()
         viewport()->update();
 }
 
-void ListView::UpdateSystemColours()
-{
-    for (Color *c : {&m_BackColor, &m_ForeColor, &m_SelectedBackColor, &m_SelectedForeColor, &m_FocusRectColor,
-                     &m_CheckboxColor, &m_CheckboxSelectedColor, &m_ButtonFace, &m_ButtonText, &m_EdgeLight,
-                     &m_EdgeMidlight, &m_EdgeDark, &m_EdgeShadow})
-        c->Update();
-}
-
 // --- Qt events ------------------------------------------------------------
 
 bool ListView::event(QEvent *event)
 {
     if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange) {
-        UpdateSystemColours();
+        m_Colours.Update();
         DrawNow();
     }
     return QAbstractScrollArea::event(event);
@@ -534,7 +328,7 @@ void ListView::paintEvent(QPaintEvent *)
 
 void ListView::resizeEvent(QResizeEvent *)
 {
-    if (m_InLayout)
+    if (m_Layout.Applying())
         return;
     Refresh();
 }

@@ -3,8 +3,10 @@
 
 #include "Color.h"
 #include "ICustomDraw.h"
+#include "ListLayout.h"
 #include "ListModel.h"
 #include "ListModelObserver.h"
+#include "ListPalette.h"
 
 #include <QAbstractScrollArea>
 #include <QFont>
@@ -16,7 +18,8 @@ class ScrollBars;
 // per item from the top row (the vertical scroll value) down. The content is
 // as wide as the visible columns, or as the window if that is wider; the
 // horizontal scroll value shifts it. Input handling lives in
-// ListInputHandler, the drawing rules in ListPainter.
+// ListInputHandler, the drawing rules in ListPainter, the geometry in
+// ListLayout and the colours in ListPalette.
 //
 // Enabled and Font are QWidget's own: setEnabled() and setFont() refresh the
 // list. A disabled list takes no input and raises no input event.
@@ -38,19 +41,19 @@ public:
 
     // Colours: 0x00BBGGRR values, or system colours with the top bit set.
     // Writing any of them redraws.
-    quint32 BackColor() const { return m_BackColor.OLEColor(); }
+    quint32 BackColor() const { return m_Colours.BackColor.OLEColor(); }
     void SetBackColor(quint32 value);
-    quint32 ForeColor() const { return m_ForeColor.OLEColor(); }
+    quint32 ForeColor() const { return m_Colours.ForeColor.OLEColor(); }
     void SetForeColor(quint32 value);
-    quint32 SelectedBackColor() const { return m_SelectedBackColor.OLEColor(); }
+    quint32 SelectedBackColor() const { return m_Colours.SelectedBackColor.OLEColor(); }
     void SetSelectedBackColor(quint32 value);
-    quint32 SelectedForeColor() const { return m_SelectedForeColor.OLEColor(); }
+    quint32 SelectedForeColor() const { return m_Colours.SelectedForeColor.OLEColor(); }
     void SetSelectedForeColor(quint32 value);
-    quint32 FocusRectColor() const { return m_FocusRectColor.OLEColor(); }
+    quint32 FocusRectColor() const { return m_Colours.FocusRectColor.OLEColor(); }
     void SetFocusRectColor(quint32 value);
-    quint32 CheckboxColor() const { return m_CheckboxColor.OLEColor(); }
+    quint32 CheckboxColor() const { return m_Colours.CheckboxColor.OLEColor(); }
     void SetCheckboxColor(quint32 value);
-    quint32 CheckboxSelectedColor() const { return m_CheckboxSelectedColor.OLEColor(); }
+    quint32 CheckboxSelectedColor() const { return m_Colours.CheckboxSelectedColor.OLEColor(); }
     void SetCheckboxSelectedColor(quint32 value);
 
     // Read at the next redraw or input.
@@ -113,12 +116,12 @@ public:
     void Refresh();
     // Row height: the font height plus 4 (at least 19 with check boxes)
     // with ItemsAutoSize, else the font height plus the top and bottom paddings.
-    int ItemHeight() const;
+    int ItemHeight() const { return m_Layout.ItemHeight(); }
     // The visible column under content x X, -1 right of the columns.
-    int ColumnFromPoint(int X, int y) const;
+    int ColumnFromPoint(int X, int /*y*/) const { return m_Layout.ColumnFromPoint(X); }
     // The row under client y; with HitTest, -1 when X is right of the columns
     // or the row does not exist.
-    int RowFromPoint(int X, int y, bool HitTest = false) const;
+    int RowFromPoint(int X, int y, bool HitTest = false) const { return m_Layout.RowFromPoint(X, y, HitTest); }
     // Makes lngItem the top row as far as the scroll range allows, and with a
     // column given scrolls that column's left edge into view.
     void MakeSureVisible(int lngItem, int lngColumn = -1);
@@ -129,18 +132,18 @@ public:
     // The layout as last computed, in pixels.
     int FontHeight() const { return m_FontHeight; }
     const QFont &DrawFont() const { return m_DrawFont; }
-    int HeaderHeight() const { return m_HeaderHeight; }
-    int TotalColumnWidth() const { return m_TotalColumnWidth; }
-    int ContentWidth() const { return m_ContentWidth; }
+    int HeaderHeight() const { return m_Layout.HeaderHeight(); }
+    int TotalColumnWidth() const { return m_Layout.TotalColumnWidth(); }
+    int ContentWidth() const { return m_Layout.ContentWidth(); }
     // Rows drawn from the top row on, a partly visible last row included.
-    int VisibleRowCount() const;
+    int VisibleRowCount() const { return m_Layout.VisibleRowCount(); }
     // Rows that fit whole; the last scroll position shows the last row whole.
-    int FullyVisibleRowCount() const;
-    int TopRow() const;
+    int FullyVisibleRowCount() const { return m_Layout.FullyVisibleRowCount(); }
+    int TopRow() const { return m_Layout.TopRow(); }
     // The content x that the window's left edge shows.
-    int ScrollX() const;
+    int ScrollX() const { return m_Layout.ScrollX(); }
     // The width the column is drawn with (0 when hidden).
-    int ColumnDrawWidth(int column) const;
+    int ColumnDrawWidth(int column) const { return m_Layout.ColumnDrawWidth(column); }
     ScrollBars &Bars() { return *m_Bars; }
 
     // The list's own callback: leaves every cell to the list's colours.
@@ -185,6 +188,7 @@ protected:
 private:
     friend class ListPainter;
     friend class ListInputHandler;
+    friend class ListLayout;
 
     void ListRedraw() override;
     void ListRefresh() override;
@@ -193,9 +197,6 @@ private:
     // Asks for a repaint unless Redraw is off or a repaint is running.
     void DrawNow();
     void ApplyFont();
-    void Layout();
-    void UpdateVerticalRange();
-    void UpdateSystemColours();
     void SetColour(Color &colour, quint32 value, bool brush, bool pen);
 
     ListModel m_Model;
@@ -212,20 +213,7 @@ private:
     int m_FontHeight = 0;
     QFont m_DrawFont;
 
-    Color m_BackColor;
-    Color m_ForeColor;
-    Color m_SelectedBackColor;
-    Color m_SelectedForeColor;
-    Color m_FocusRectColor;
-    Color m_CheckboxColor;
-    Color m_CheckboxSelectedColor;
-    // The header's system colours and the four shades of its 3D edges.
-    Color m_ButtonFace;
-    Color m_ButtonText;
-    Color m_EdgeLight;
-    Color m_EdgeMidlight;
-    Color m_EdgeDark;
-    Color m_EdgeShadow;
+    ListPalette m_Colours;
 
     int m_BorderStyle = 1;
     int m_OLEDropMode = 0;
@@ -239,12 +227,7 @@ private:
     bool m_ItemsAutoSize = true;
     bool m_Redraw = true;
 
-    // The layout: header band 0 .. m_HeaderHeight, list below it down to
-    // the client height; both as wide as m_ContentWidth.
-    int m_HeaderHeight = 0;
-    int m_TotalColumnWidth = 0;
-    int m_ContentWidth = 0;
+    ListLayout m_Layout;
     ICustomDraw *m_DrawCallback;
     bool m_InDraw = false;
-    bool m_InLayout = false;
 };

@@ -26,6 +26,8 @@ struct ZipFileInfo
     std::uint32_t Flags = 0;
 };
 
+class ZipLocalEntryWriter;
+
 class cZipArchive
 {
 public:
@@ -75,9 +77,12 @@ private:
         std::int32_t Level = -1;
     };
 
-    struct Pass;
-    void writeEntry(Pass &pass, ArchiveEntry &e, int level);
-    void writeCentralDirectory(Pass &pass, const std::string &comment);
+    // Writes one entry where the target stands. A failure loses only this
+    // entry, unless a handler cancels through Progress or Error: then false.
+    bool writeEntry(ZipLocalEntryWriter &writer, VfsHandle &target, ArchiveEntry &e, int level, int useUtf8);
+    // Raises Progress for the current entry; true when the handler cancels.
+    bool progressCancels(std::int64_t current, std::int64_t total);
+    void writeCentralDirectory(VfsHandle &target, std::uint16_t versionNeeded, const std::string &comment);
     bool raiseError(const std::string &operation, const std::string &description, const std::string &source);
 
     std::vector<ArchiveEntry> m_entries;
