@@ -172,32 +172,39 @@ TEST(IniFile, GarbageNeverCrashesAndComesBackStable)
     }
 }
 
+// The save never falls back to writing the file in place, never replaces a
+// file its user made read-only, and never overwrites one it could not read.
 TEST(IniFile, FailedOrRefusedSaveKeepsTheOldFile)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("settings.ini"));
+    const struct
+    {
+        const char *name;
+        mode_t folderMode, fileMode;
+    } cases[] = {
+        {"folder takes no new file", 0555, 0666},
+        {"read-only file", 0777, 0444},
+        {"unreadable file", 0777, 0222},
+    };
     const QByteArray old = utf16le(QStringLiteral("[S]\r\nk=alt\r\n"));
-    put(path, old);
-    // A writable file in a folder that is not: the save fails.
-    ::chmod(QFile::encodeName(path).constData(), 0666);
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
-    EXPECT_EQ(asOrdinaryUser([&] {
-                  IniFile ini(path);
-                  return ini.Load() && (ini.WriteKey(S, K, QStringLiteral("neu")), !ini.Save());
-              }),
-              0);
-    // A file that cannot be read is never overwritten.
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
-    ::chmod(QFile::encodeName(path).constData(), 0222);
-    EXPECT_EQ(asOrdinaryUser([&] {
-                  IniFile ini(path);
-                  return !ini.Load() && !ini.Save();
-              }),
-              0);
-    ::chmod(QFile::encodeName(path).constData(), 0644);
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    EXPECT_EQ(bytesOf(path), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("settings.ini"));
+        put(path, old);
+        ::chmod(QFile::encodeName(path).constData(), c.fileMode);
+        ::chmod(QFile::encodeName(dir.path()).constData(), c.folderMode);
+        EXPECT_EQ(asOrdinaryUser([&] {
+                      IniFile ini(path);
+                      const bool loaded = ini.Load();
+                      ini.WriteKey(S, K, QStringLiteral("neu"));
+                      return loaded == ((c.fileMode & 0444) != 0) && !ini.Save();
+                  }),
+                  0);
+        ::chmod(QFile::encodeName(path).constData(), 0644);
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        EXPECT_EQ(bytesOf(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // One INI file in memory: read forgivingly, edited key by key, saved as UTF-16LE with everything it did not know kept.
 #include "IniFile.h"
 
+#include "NativePath.h"
+#include "PosixFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace {
@@ -213,12 +215,11 @@ bool IniFile::Save() const
         bytes.append(char(c.unicode() >> 8));
     }
 
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // A settings file made read-only by its user stays as it is; a new one
+    // gets the permissions any new file of the user gets.
+    PosixFile::ReplaceOptions options;
+    options.onlyWritable = true;
+    options.newFileMode = 0666 & ~PosixFile::Umask();
+    return bool(PosixFile::Replace(NativePath::Encode(m_path).constData(), bytes.constData(),
+                                   static_cast<std::size_t>(bytes.size()), options));
 }
