@@ -333,11 +333,11 @@ TEST_F(Run, ReadOnlyFilesFollowTheOption)
     host.answers = {RunHost::Answer::Yes};
     run.cmdStart_Click(1);
     EXPECT_EQ(bytesOf(f), QByteArray("ein Begriff"));
-    EXPECT_EQ(FileAttributes::Mode(f), 0444);
-    EXPECT_EQ(FileAttributes::GetAttributesLong(f), FileAttributes::ReadOnly);
+    EXPECT_EQ(FileAttributes::Query(f).mode, 0444);
+    EXPECT_EQ(FileAttributes::Query(f).attributes, FileAttributes::ReadOnly);
 
     run.cmdStart_Click(0); // search mode clears and restores the bit too
-    EXPECT_EQ(FileAttributes::Mode(f), 0444);
+    EXPECT_EQ(FileAttributes::Query(f).mode, 0444);
 }
 
 TEST_F(Run, HiddenAndLinkedFilesKeepWhatTheyAre)
@@ -350,7 +350,7 @@ TEST_F(Run, HiddenAndLinkedFilesKeepWhatTheyAre)
     host.answers = {RunHost::Answer::Yes};
     run.cmdStart_Click(1);
     EXPECT_EQ(bytesOf(hidden), QByteArray("Begriff"));
-    EXPECT_EQ(FileAttributes::Mode(hidden), 0600);
+    EXPECT_EQ(FileAttributes::Query(hidden).mode, 0600);
     EXPECT_EQ(bytesOf(target), QByteArray("Begriff"));
     struct stat st;
     ASSERT_EQ(::lstat(QFile::encodeName(link).constData(), &st), 0);
