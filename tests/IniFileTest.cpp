@@ -172,6 +172,19 @@ TEST(IniFile, GarbageNeverCrashesAndComesBackStable)
     }
 }
 
+TEST(IniFile, ReadsNoMoreThanMaxFileBytes)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("settings.ini"));
+    QByteArray bytes("[S]\r\nk=v\r\n");
+    bytes += QByteArray(IniFile::MaxFileBytes - bytes.size(), ' ') + "\r\n[T]\r\nx=1\r\n";
+    put(path, bytes);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.Load());
+    EXPECT_EQ(ini.ReadKey(S, K), QStringLiteral("v"));
+    EXPECT_EQ(ini.ReadKey(QStringLiteral("T"), QStringLiteral("x")), QString()) << "beyond the limit";
+}
+
 // The save never falls back to writing the file in place, never replaces a
 // file its user made read-only, and never overwrites one it could not read.
 TEST(IniFile, FailedOrRefusedSaveKeepsTheOldFile)
