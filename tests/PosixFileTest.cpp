@@ -2,318 +2,198 @@
 // leave a file missing, empty or half-written.
 #include "PosixFile.h"
 
+#include "AsOrdinaryUser.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <new>
-#include <optional>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 using Step = PosixFile::ReplaceResult::Step;
 
-class Folder
+class PosixFileTest : public ::testing::Test
 {
-public:
-    Folder()
-    {
-        std::string name = (fs::temp_directory_path() / "posixfile-XXXXXX").string();
-        m_path = ::mkdtemp(name.data());
-        // Traversable for the ordinary user the permission tests run as.
-        ::chmod(m_path.c_str(), 0755);
-    }
-    ~Folder()
-    {
-        ::chmod(m_path.c_str(), 0755);
-        fs::remove_all(m_path);
-    }
-    std::string operator/(const std::string &name) const { return m_path + "/" + name; }
-    const std::string &path() const { return m_path; }
-    // Everything in the folder, hidden names included: no temporary file may stay.
-    std::size_t entries() const
-    {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_path), fs::directory_iterator()));
-    }
+protected:
+    PosixFileTest() { ::chmod(m_dir.c_str(), 0755); } // an ordinary user may look inside
+    ~PosixFileTest() override { fs::remove_all(m_dir); }
 
-private:
-    std::string m_path;
+    std::string path(const char *name) const { return m_dir + "/" + name; }
+    std::string put(const char *name, const std::string &bytes, mode_t mode = 0644) const
+    {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+        ::chmod(path(name).c_str(), mode);
+        return path(name);
+    }
+    std::string bytesOf(const char *name) const
+    {
+        std::ifstream in(path(name), std::ios::binary);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+    }
+    mode_t modeOf(const char *name) const
+    {
+        struct stat st {};
+        ::lstat(path(name).c_str(), &st);
+        return st.st_mode;
+    }
+    // Hidden names included: no temporary file may stay behind.
+    long entries() const { return std::distance(fs::directory_iterator(m_dir), {}); }
+
+    std::string m_template = (fs::temp_directory_path() / "posixfile-XXXXXX").string();
+    const std::string m_dir = ::mkdtemp(m_template.data());
 };
 
-void put(const std::string &path, const std::string &bytes, mode_t mode = 0644)
+TEST_F(PosixFileTest, ReadAll)
 {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-    ::chmod(path.c_str(), mode);
-}
-
-std::string bytesOf(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-mode_t lmodeOf(const std::string &path)
-{
-    struct stat st {};
-    ::lstat(path.c_str(), &st);
-    return st.st_mode;
-}
-
-// Runs body in a child process, as an ordinary user (for whom permissions
-// hold even when the tests run as root) if asked; the result is its exit code.
-template <typename F> int inChild(bool ordinaryUser, F body)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (ordinaryUser && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(100);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string pattern(std::size_t size)
-{
-    std::string s(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        s[i] = static_cast<char>((i * 131 + i / 4096) & 0xFF);
-    return s;
-}
-
-TEST(PosixFile, ReadAll)
-{
-    Folder dir;
-    const std::string large = pattern((3 << 20) + 17);
+    std::string large((3 << 20) + 17, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 131 + i / 4096);
+    put("empty", "");
+    put("large", large);
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0); // a plain open would wait for a writer
+    ASSERT_EQ(::mkdir(path("folder").c_str(), 0755), 0);
     const struct
     {
         const char *name;
         int error;
-        std::string content;
-    } cases[] = {
-        {"missing", ENOENT, ""},
-        {"fifo", EINVAL, ""}, // would block a plain open without a writer
-        {"folder", EISDIR, ""},
-        {"empty", 0, ""},
-        {"small", 0, std::string("a\0b\r\n", 5)},
-        {"large", 0, large},
-    };
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
-    put(dir / "empty", "");
-    put(dir / "small", std::string("a\0b\r\n", 5));
-    put(dir / "large", large);
+        const std::string &content;
+    } cases[] = {{"missing", ENOENT, ""}, {"fifo", EINVAL, ""}, {"folder", EISDIR, ""},
+                 {"empty", 0, ""},        {"large", 0, large}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
         std::string buffer = "stale content of an earlier file";
-        EXPECT_EQ(PosixFile::ReadAll((dir / c.name).c_str(), buffer), c.error);
-        EXPECT_TRUE(buffer == c.content) << buffer.size();
+        EXPECT_EQ(PosixFile::ReadAll(path(c.name).c_str(), buffer), c.error) << c.name;
+        EXPECT_TRUE(buffer == c.content) << c.name << " " << buffer.size();
     }
-    EXPECT_FALSE(fs::exists(dir / "missing")) << "reading never creates";
+    EXPECT_EQ(entries(), 4) << "reading never creates";
 }
 
 // The size query and the read are two steps: a file that shrinks between
 // them reads as what is left, and a buffer that cannot grow fails the read.
-TEST(PosixFile, ReadAllWhenTheFileShrinksOrTheBufferCannotGrow)
+TEST_F(PosixFileTest, ReadAllWhenTheFileShrinksOrTheBufferCannotGrow)
 {
-    Folder dir;
-    const std::string path = dir / "f";
-    put(path, "0123456789");
     struct Target
     {
-        std::string bytes;
-        std::string path;
+        std::string bytes, path;
         bool refuse;
-    };
+    } shrinking{"", put("f", "0123456789"), false}, refusing{"old", path("f"), true};
     const PosixFile::Sizer sizer = [](void *b, std::size_t n) -> char * {
         auto &t = *static_cast<Target *>(b);
-        if (n > 0 && t.refuse)
+        if (n > 0 && (t.refuse || ::truncate(t.path.c_str(), 4) != 0))
             throw std::bad_alloc();
-        if (n > 0 && ::truncate(t.path.c_str(), 4) != 0)
-            return nullptr;
         t.bytes.resize(n);
         return t.bytes.data();
     };
-    Target shrinking{"", path, false};
-    EXPECT_EQ(PosixFile::ReadAll(path.c_str(), sizer, &shrinking), 0);
+    EXPECT_EQ(PosixFile::ReadAll(path("f").c_str(), sizer, &shrinking), 0);
     EXPECT_EQ(shrinking.bytes, "0123");
-    Target refusing{"old", path, true};
-    EXPECT_EQ(PosixFile::ReadAll(path.c_str(), sizer, &refusing), ENOMEM);
+    EXPECT_EQ(PosixFile::ReadAll(path("f").c_str(), sizer, &refusing), ENOMEM);
     EXPECT_EQ(refusing.bytes, "");
 }
 
-TEST(PosixFile, WriteInPlace)
+TEST_F(PosixFileTest, Replace)
 {
-    Folder dir;
-    put(dir / "old", "a longer old content", 0600);
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    const mode_t mask = ::umask(027);
+    enum Before { File, Link, Nothing, DanglingLink, Fifo }; // t.txt: 0640, "old"; l.txt: link to it
     const struct
     {
         const char *name;
-        int error;
-        std::string after;
-        mode_t mode;
-    } cases[] = {
-        {"new", 0, "new", 0640},
-        {"old", 0, "new", 0600},
-        {"fifo", ENXIO, "", 0}, // no reader: the open fails instead of waiting
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(PosixFile::WriteInPlace((dir / c.name).c_str(), "new", 3), c.error);
-        if (c.error == 0) {
-            EXPECT_EQ(bytesOf(dir / c.name), c.after);
-            EXPECT_EQ(lmodeOf(dir / c.name) & 07777, c.mode);
-        }
-    }
-    EXPECT_EQ(PosixFile::Umask(), 027u);
-    ::umask(mask);
-}
-
-TEST(PosixFile, Replace)
-{
-    enum class Before { File, Link, Nothing, DanglingLink, Folder };
-    const struct
-    {
-        const char *name;
-        Before before; // target.txt is a file of mode 0640 holding "old"; link.txt names it
+        Before before;
         std::optional<mode_t> newFileMode;
-        int checkResult;
+        int checkResult, error;
         Step step;
-        int error;
-        const char *after;   // content of target.txt afterwards
-        mode_t modeAfter;    // 0: not looked at
-        std::size_t entries; // in the folder afterwards: no temporary file stays
+        const char *after; // t.txt afterwards
+        mode_t mode;
+        long entries;
     } cases[] = {
-        {"keeps mode", Before::File, std::nullopt, 0, Step::None, 0, "new content", 0640, 1},
-        {"through a link", Before::Link, std::nullopt, 0, Step::None, 0, "new content", 0640, 2},
-        {"missing", Before::Nothing, std::nullopt, 0, Step::Resolve, ENOENT, "<missing>", 0, 0},
-        {"missing, new file", Before::Nothing, 0604, 0, Step::None, 0, "new content", 0604, 1},
-        {"dangling link, new file", Before::DanglingLink, 0604, 0, Step::Resolve, ENOENT, "<missing>", 0, 1},
-        {"folder", Before::Folder, std::nullopt, 0, Step::Write, EISDIR, "", 0, 1},
-        {"check refuses", Before::File, std::nullopt, ESTALE, Step::Check, ESTALE, "old", 0640, 1},
+        {"keeps mode", File, {}, 0, 0, Step::None, "new", 0100640, 1},
+        {"through a link", Link, {}, 0, 0, Step::None, "new", 0100640, 2},
+        {"missing", Nothing, {}, 0, ENOENT, Step::Resolve, "<missing>", 0, 0},
+        {"new file", Nothing, 0604, 0, 0, Step::None, "new", 0100604, 1},
+        {"dangling link", DanglingLink, 0604, 0, ENOENT, Step::Resolve, "<missing>", 0, 1},
+        {"fifo", Fifo, {}, 0, EINVAL, Step::Write, "", 010600, 1},
+        {"check refuses", File, {}, ESTALE, ESTALE, Step::Check, "old", 0100640, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        Folder dir;
-        const std::string target = dir / "target.txt";
-        const bool viaLink = c.before == Before::Link || c.before == Before::DanglingLink;
-        const std::string path = viaLink ? dir / "link.txt" : target;
-        if (c.before == Before::File || c.before == Before::Link)
-            put(target, "old", 0640);
-        if (viaLink) {
-            ASSERT_EQ(::symlink("target.txt", path.c_str()), 0);
-        }
-        if (c.before == Before::Folder) {
-            ASSERT_EQ(::mkdir(target.c_str(), 0755), 0);
-        }
-
+        fs::remove_all(path("t.txt"));
+        fs::remove(path("l.txt"));
+        if (c.before == File || c.before == Link)
+            put("t.txt", "old", 0640);
+        if (c.before == Link || c.before == DanglingLink)
+            ::symlink("t.txt", path("l.txt").c_str());
+        if (c.before == Fifo)
+            ::mkfifo(path("t.txt").c_str(), 0600);
         PosixFile::ReplaceOptions options;
         options.newFileMode = c.newFileMode;
         std::string checked;
-        options.check = [&](const char *t) {
-            checked = t;
-            return c.checkResult;
-        };
-        const auto result = PosixFile::Replace(path.c_str(), "new content", 11, options);
+        options.check = [&](const char *target) { return checked = target, c.checkResult; };
+        const bool viaLink = c.before == Link || c.before == DanglingLink;
+        const auto result = PosixFile::Replace(path(viaLink ? "l.txt" : "t.txt").c_str(), "new", 3, options);
         EXPECT_EQ(result.step, c.step);
         EXPECT_EQ(result.error, c.error);
         EXPECT_EQ(bool(result), c.step == Step::None);
-        if (c.before != Before::Folder) {
-            EXPECT_EQ(bytesOf(target), c.after);
-        }
-        if (c.step == Step::None || c.step == Step::Check) {
-            EXPECT_EQ(fs::path(checked).filename(), "target.txt") << "the check sees the link's target";
-        }
-        if (c.modeAfter != 0) {
-            EXPECT_EQ(lmodeOf(target) & 07777, c.modeAfter);
-        }
-        if (viaLink) {
-            EXPECT_TRUE(S_ISLNK(lmodeOf(path))) << "a link stays a link";
-        }
-        EXPECT_EQ(dir.entries(), c.entries);
+        EXPECT_EQ(fs::path(checked).filename().string(), c.step == Step::Resolve ? "" : "t.txt") << "through links";
+        EXPECT_EQ(c.before == Fifo ? "" : bytesOf("t.txt"), c.after);
+        EXPECT_EQ(modeOf("t.txt") & 0177777, c.mode);
+        EXPECT_TRUE(!viaLink || S_ISLNK(modeOf("l.txt"))) << "a link stays a link";
+        EXPECT_EQ(entries(), c.entries);
     }
 }
 
-// Where the folder takes no new file the replace needs a permission that
-// root always has: these run as an ordinary user.
-TEST(PosixFile, ReplaceWithoutPermissions)
+// Where the folder takes no new file, or the file is read-only, the replace
+// needs permissions that root always has: these run as an ordinary user.
+TEST_F(PosixFileTest, ReplaceWithoutPermissions)
 {
     const struct
     {
         const char *name;
         mode_t folderMode, fileMode;
         bool inPlace, onlyWritable;
-        Step step;
         int error;
-        const char *after;
     } cases[] = {
-        {"in place", 0555, 0666, true, false, Step::None, 0, "short"},
-        {"no fallback", 0555, 0666, false, false, Step::Write, EACCES, "a longer old content"},
-        {"in place, read-only file", 0555, 0444, true, false, Step::Write, EACCES, "a longer old content"},
-        {"read-only file kept", 0777, 0444, false, true, Step::Write, EACCES, "a longer old content"},
-        {"read-only file replaced", 0777, 0444, false, false, Step::None, 0, "short"},
+        {"in place", 0555, 0666, true, false, 0},
+        {"no fallback", 0555, 0666, false, false, EACCES},
+        {"read-only file kept", 0777, 0444, false, true, EACCES},
+        {"read-only file replaced", 0777, 0444, false, false, 0},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        Folder dir;
-        const std::string f = dir / "a.txt";
-        put(f, "a longer old content", c.fileMode);
-        ::chmod(dir.path().c_str(), c.folderMode);
-        const int code = inChild(true, [&] {
+        const std::string f = put("a.txt", "a longer old content", c.fileMode);
+        ::chmod(m_dir.c_str(), c.folderMode);
+        EXPECT_TRUE(AsOrdinaryUser([&] {
             PosixFile::ReplaceOptions options;
             options.inPlaceFallback = c.inPlace;
             options.onlyWritable = c.onlyWritable;
             const auto r = PosixFile::Replace(f.c_str(), "short", 5, options);
-            return r.step == c.step && r.error == c.error ? 0 : 1;
-        });
-        ::chmod(dir.path().c_str(), 0755);
-        EXPECT_EQ(code, 0);
-        EXPECT_EQ(bytesOf(f), c.after);
-        EXPECT_EQ(dir.entries(), 1u);
+            return r.error == c.error && r.step == (c.error ? Step::Write : Step::None);
+        })) << c.name;
+        ::chmod(m_dir.c_str(), 0755);
+        EXPECT_EQ(bytesOf("a.txt"), c.error ? "a longer old content" : "short") << c.name;
+        EXPECT_EQ(entries(), 1) << c.name;
     }
 }
 
-TEST(PosixFile, FailedWriteLeavesTheOriginalAndNoTemporaryFile)
+TEST_F(PosixFileTest, FailedWriteLeavesTheOriginalAndNoTemporaryFile)
 {
-    Folder dir;
-    const std::string f = dir / "a.txt";
-    put(f, "old");
+    const std::string f = put("a.txt", "old");
     // A file size limit makes the write into the temporary file fail halfway.
-    const int code = inChild(false, [&] {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const std::string big = pattern(10000);
-        const auto r = PosixFile::Replace(f.c_str(), big.data(), big.size(), {});
-        return r.step == Step::Write && r.error == EFBIG ? 0 : 1;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(bytesOf(f), "old");
-    EXPECT_EQ(dir.entries(), 1u);
-}
-
-TEST(PosixFile, CheckFolder)
-{
-    Folder dir;
-    EXPECT_EQ(PosixFile::CheckFolder(dir.path().c_str()), 0);
-    EXPECT_EQ(PosixFile::CheckFolder((dir.path() + "/").c_str()), 0);
-    EXPECT_EQ(dir.entries(), 0u) << "the probe is removed";
-    EXPECT_EQ(PosixFile::CheckFolder((dir / "missing").c_str()), ENOENT);
-    ::chmod(dir.path().c_str(), 0555);
-    EXPECT_EQ(inChild(true, [&] { return PosixFile::CheckFolder(dir.path().c_str()); }), EACCES);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit limit{4096, saved.rlim_max};
+    const auto handler = ::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    const std::string big(10000, 'x');
+    const auto r = PosixFile::Replace(f.c_str(), big.data(), big.size(), {});
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, handler);
+    EXPECT_EQ(r.step, Step::Write);
+    EXPECT_EQ(r.error, EFBIG);
+    EXPECT_EQ(bytesOf("a.txt"), "old");
+    EXPECT_EQ(entries(), 1);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // exact bytes of its name, and the reason in the user's words when it cannot
 // be done. How the content is replaced (links, permissions, in place) is
 // PosixFileTest's.
+#include "AsOrdinaryUser.h"
 #include "NativePath.h"
 #include "SafeFileWriter.h"
 
@@ -18,8 +19,6 @@
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -60,20 +59,10 @@ TEST(SafeFileWriter, ReasonsInTheUsersWords)
         if (!c.locked) {
             EXPECT_EQ(SafeFileWriter::Replace(path, "as read", "new"), c.reason);
         } else {
-            // Root may write anything: the write runs as an ordinary user.
             ::chmod(native.constData(), 0444);
             ::chmod(folder.constData(), 0555);
-            const pid_t child = ::fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-                    ::_exit(3);
-                ::_exit(SafeFileWriter::Replace(path, "as read", "new") == c.reason ? 0 : 1);
-            }
-            int status = 0;
-            ::waitpid(child, &status, 0);
+            EXPECT_TRUE(AsOrdinaryUser([&] { return SafeFileWriter::Replace(path, "as read", "new") == c.reason; }));
             ::chmod(folder.constData(), 0755);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         }
         EXPECT_EQ(bytesOf(native), QByteArray(c.after));
         const auto entries = std::distance(std::filesystem::directory_iterator(folder.constData()), {});
