@@ -66,9 +66,9 @@ public:
         // if the write fails halfway.
         bool inPlaceFallback = false;
         // Runs once with the path of the file that will be replaced (a link
-        // resolved) before anything is written; a non-zero result (an errno)
-        // stops the replace. It must not depend on whether a temporary file
-        // exists yet.
+        // resolved), before the original is touched; a non-zero result (an
+        // errno) stops the replace and leaves the original as it is. It must
+        // not depend on whether the temporary file has been written yet.
         std::function<int(const char *target)> check;
     };
 
