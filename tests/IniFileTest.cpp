@@ -1,6 +1,7 @@
 // The settings file: values kept verbatim, UTF-16LE with CR LF, foreign content kept, damaged files survived.
 #include "IniFile.h"
 
+#include "AsOrdinaryUser.h"
 #include "QtPrinters.h"
 
 #include <QDir>
@@ -8,8 +9,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -36,21 +35,6 @@ void put(const QString &file, const QByteArray &bytes)
     f.write(bytes);
 }
 
-// Runs part of a test as an ordinary user, for whom permissions hold even
-// when the tests run as root; returns the child's exit code.
-template <typename F> int asOrdinaryUser(F body)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(3);
-        ::_exit(body() ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(IniFile, ValuesComeBackVerbatimAndLineBreaksAsMarks)
 {
     const std::pair<QString, QString> cases[] = { // written, stored
@@ -65,6 +49,7 @@ TEST(IniFile, ValuesComeBackVerbatimAndLineBreaksAsMarks)
     };
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("settings.ini"));
+    const mode_t mask = ::umask(027); // a new file gets what the umask leaves of 0666
     for (const auto &[written, stored] : cases) {
         SCOPED_TRACE(written.toStdString());
         QFile::remove(path);
@@ -72,11 +57,14 @@ TEST(IniFile, ValuesComeBackVerbatimAndLineBreaksAsMarks)
         ini.WriteKey(S, K, written);
         EXPECT_EQ(ini.ReadKey(S, K), stored);
         ASSERT_TRUE(ini.Save());
+        struct stat st {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0, 0640u);
         EXPECT_EQ(bytesOf(path), utf16le(QStringLiteral("[S]\r\nk=") + stored + QStringLiteral("\r\n")));
         IniFile again(path);
         ASSERT_TRUE(again.Load());
         EXPECT_EQ(again.ReadKey(S, K), stored);
     }
+    ::umask(mask);
 }
 
 TEST(IniFile, LongValuesAreCutTo2048Characters)
@@ -172,32 +160,51 @@ TEST(IniFile, GarbageNeverCrashesAndComesBackStable)
     }
 }
 
-TEST(IniFile, FailedOrRefusedSaveKeepsTheOldFile)
+TEST(IniFile, ReadsNoMoreThanMaxFileBytes)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("settings.ini"));
+    QByteArray bytes("[S]\r\nk=v\r\n");
+    bytes += QByteArray(IniFile::MaxFileBytes - bytes.size(), ' ') + "\r\n[T]\r\nx=1\r\n";
+    put(path, bytes);
+    IniFile ini(path);
+    ASSERT_TRUE(ini.Load());
+    EXPECT_EQ(ini.ReadKey(S, K), QStringLiteral("v"));
+    EXPECT_EQ(ini.ReadKey(QStringLiteral("T"), QStringLiteral("x")), QString()) << "beyond the limit";
+}
+
+// The save never falls back to writing the file in place, never replaces a
+// file its user made read-only, and never overwrites one it could not read.
+TEST(IniFile, FailedOrRefusedSaveKeepsTheOldFile)
+{
+    const struct
+    {
+        const char *name;
+        mode_t folderMode, fileMode;
+    } cases[] = {
+        {"folder takes no new file", 0555, 0666},
+        {"read-only file", 0777, 0444},
+        {"unreadable file", 0777, 0222},
+    };
     const QByteArray old = utf16le(QStringLiteral("[S]\r\nk=alt\r\n"));
-    put(path, old);
-    // A writable file in a folder that is not: the save fails.
-    ::chmod(QFile::encodeName(path).constData(), 0666);
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
-    EXPECT_EQ(asOrdinaryUser([&] {
-                  IniFile ini(path);
-                  return ini.Load() && (ini.WriteKey(S, K, QStringLiteral("neu")), !ini.Save());
-              }),
-              0);
-    // A file that cannot be read is never overwritten.
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0777);
-    ::chmod(QFile::encodeName(path).constData(), 0222);
-    EXPECT_EQ(asOrdinaryUser([&] {
-                  IniFile ini(path);
-                  return !ini.Load() && !ini.Save();
-              }),
-              0);
-    ::chmod(QFile::encodeName(path).constData(), 0644);
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    EXPECT_EQ(bytesOf(path), old);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("settings.ini"));
+        put(path, old);
+        ::chmod(QFile::encodeName(path).constData(), c.fileMode);
+        ::chmod(QFile::encodeName(dir.path()).constData(), c.folderMode);
+        EXPECT_TRUE(AsOrdinaryUser([&] {
+            IniFile ini(path);
+            const bool loaded = ini.Load();
+            ini.WriteKey(S, K, QStringLiteral("neu"));
+            return loaded == ((c.fileMode & 0444) != 0) && !ini.Save();
+        }));
+        ::chmod(QFile::encodeName(path).constData(), 0644);
+        ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+        EXPECT_EQ(bytesOf(path), old);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
 }
 
 } // namespace

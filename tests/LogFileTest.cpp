@@ -165,7 +165,7 @@ TEST(LogFile, SaveByExistingLength)
         Report r(RunMode::SearchOnly, 0);
         ASSERT_EQ(LogFile::Save(path, r.in), LogFile::Result::Saved);
         EXPECT_EQ(readAll(path), c.after);
-        EXPECT_NE(FileAttributes::Mode(path) & 0200, 0);
+        EXPECT_NE(FileAttributes::Query(path).mode & 0200, 0);
         EXPECT_TRUE(QFile::exists(path)) << "a hidden log keeps its name";
     }
 }

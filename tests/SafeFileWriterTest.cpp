@@ -1,8 +1,13 @@
-// Replacing a file's content: never half-written, never over somebody
-// else's change, links and permissions kept.
+// Replacing a file's content: never over somebody else's change, at the
+// exact bytes of its name, and the reason in the user's words when it cannot
+// be done. How the content is replaced (links, permissions, in place) is
+// PosixFileTest's.
+#include "AsOrdinaryUser.h"
+#include "NativePath.h"
 #include "SafeFileWriter.h"
 
-#include <QDir>
+#include "FileResult.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -10,90 +15,82 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-QByteArray bytesOf(const QString &file)
+QByteArray bytesOf(const QByteArray &native)
 {
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    std::ifstream in(native.constData(), std::ios::binary);
+    if (!in)
+        return "<missing>";
+    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
-void put(const QString &file, const QByteArray &bytes)
+// What the user reads for a result, through the pass's own words.
+QString reasonOf(const SafeFileWriter::Result &r)
 {
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
-mode_t modeOf(const QString &file)
-{
-    struct stat st;
-    ::lstat(QFile::encodeName(file).constData(), &st);
-    return st.st_mode;
-}
-
-TEST(SafeFileWriter, ReplacesAndKeepsPermissionBits)
-{
-    QTemporaryDir dir;
-    const QString f = dir.filePath(QStringLiteral(".hidden.txt"));
-    put(f, "old");
-    ::chmod(QFile::encodeName(f).constData(), 0640);
-    EXPECT_EQ(SafeFileWriter::Replace(f, "old", "new content").status, SafeFileWriter::Status::Written);
-    EXPECT_EQ(bytesOf(f), QByteArray("new content"));
-    EXPECT_EQ(modeOf(f) & 07777, 0640u);
-    // No temporary file is left behind.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-}
-
-TEST(SafeFileWriter, RefusesAFileChangedSinceItWasRead)
-{
-    QTemporaryDir dir;
-    const QString f = dir.filePath(QStringLiteral("a.txt"));
-    put(f, "changed by someone else");
-    EXPECT_EQ(SafeFileWriter::Replace(f, "as read", "new").status, SafeFileWriter::Status::ChangedOnDisk);
-    EXPECT_EQ(bytesOf(f), QByteArray("changed by someone else"));
-    EXPECT_EQ(SafeFileWriter::Replace(dir.filePath(QStringLiteral("gone.txt")), "x", "y").status, SafeFileWriter::Status::Gone);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("gone.txt"))));
-}
-
-TEST(SafeFileWriter, WritesThroughASymbolicLink)
-{
-    QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("target.txt"));
-    const QString link = dir.filePath(QStringLiteral("link.txt"));
-    put(target, "old");
-    ASSERT_EQ(::symlink("target.txt", QFile::encodeName(link).constData()), 0);
-    EXPECT_EQ(SafeFileWriter::Replace(link, "old", "new").status, SafeFileWriter::Status::Written);
-    EXPECT_TRUE(S_ISLNK(modeOf(link)));
-    EXPECT_EQ(bytesOf(target), QByteArray("new"));
-}
-
-TEST(SafeFileWriter, RewritesInPlaceWhereTheFolderTakesNoNewFile)
-{
-    QTemporaryDir dir;
-    const QString f = dir.filePath(QStringLiteral("a.txt"));
-    put(f, "a longer old content");
-    ::chmod(QFile::encodeName(f).constData(), 0666);
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0555);
-    // Root may create files in any folder: run the write as an ordinary user.
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(3);
-        ::_exit(SafeFileWriter::Replace(f, "a longer old content", "short").status == SafeFileWriter::Status::Written ? 0 : 1);
+    FileResult f;
+    switch (r.status) {
+    case SafeFileWriter::Status::Written:
+        return QString();
+    case SafeFileWriter::Status::Gone:
+        f.outcome = FileResult::Outcome::GoneBeforeWrite;
+        break;
+    case SafeFileWriter::Status::ChangedOnDisk:
+        f.outcome = FileResult::Outcome::ChangedOnDisk;
+        break;
+    case SafeFileWriter::Status::Failed:
+        f.outcome = FileResult::Outcome::WriteFailed;
+        f.error = r.error;
+        break;
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(bytesOf(f), QByteArray("short"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    return f.Reason();
+}
+
+TEST(SafeFileWriter, ReasonsInTheUsersWords)
+{
+    const QString denied = QStringLiteral("Schreibfehler: ") + QString::fromLocal8Bit(std::strerror(EACCES));
+    const struct
+    {
+        const char *name;   // the file's name as bytes
+        const char *before; // nullptr: no file
+        bool locked;        // folder and file read-only, written by an ordinary user
+        QString reason;
+        const char *after;
+    } cases[] = {
+        {"a.txt", "as read", false, QString(), "new"},
+        {"gr\xF6\xDF" "e.txt", "as read", false, QString(), "new"}, // a name that is not UTF-8
+        {"a.txt", "changed by someone else", false, QStringLiteral("Die Datei wurde seit dem Lesen verändert"),
+         "changed by someone else"},
+        {"a.txt", nullptr, false, QStringLiteral("Datei nicht gefunden"), "<missing>"},
+        {"a.txt", "as read", true, denied, "as read"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + (c.before ? c.before : "-"));
+        QTemporaryDir dir;
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const QByteArray native = folder + '/' + c.name;
+        const QString path = NativePath::Decode(native);
+        if (c.before)
+            std::ofstream(native.constData(), std::ios::binary) << c.before;
+        if (!c.locked) {
+            EXPECT_EQ(reasonOf(SafeFileWriter::Replace(path, "as read", "new")), c.reason);
+        } else {
+            ::chmod(native.constData(), 0444);
+            ::chmod(folder.constData(), 0555);
+            EXPECT_TRUE(AsOrdinaryUser([&] { return reasonOf(SafeFileWriter::Replace(path, "as read", "new")) == c.reason; }));
+            ::chmod(folder.constData(), 0755);
+        }
+        EXPECT_EQ(bytesOf(native), QByteArray(c.after));
+        const auto entries = std::distance(std::filesystem::directory_iterator(folder.constData()), {});
+        EXPECT_EQ(entries, c.before ? 1 : 0) << "no temporary file stays";
+    }
 }
 
 } // namespace

@@ -168,7 +168,7 @@ int parse(const QStringList &args, Call &call)
     call.log = parser.isSet(QStringLiteral("log"));
     if (parser.isSet(QStringLiteral("backup-folder"))) {
         const QString v = parser.value(QStringLiteral("backup-folder"));
-        const int attributes = FileAttributes::GetAttributesLong(v);
+        const int attributes = FileAttributes::Query(v).attributes;
         if (attributes < 0 || !(attributes & FileAttributes::Directory))
             return usageError(QStringLiteral("Der Backupordner \"%1\" existiert nicht.").arg(NativePath::Display(v)));
         call.backupFolder = absolute(v);

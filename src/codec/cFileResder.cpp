@@ -2,22 +2,15 @@
 // any of the five encodings with its byte order mark.
 #include "cFileResder.h"
 
-#include "RaisedError.h"
 #include "Utf8.h"
 
 #include "NativePath.h"
+#include "PosixFile.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-// The error number callers have always seen for a conversion of nothing.
-constexpr int kInvalidParameter = 87;
 
 QString utf16FromBytes(const char *data, qsizetype byteCount, bool bigEndian)
 {
@@ -67,43 +60,7 @@ QString ensureWinLineEnds(const QString &text)
 bool cFileResder::ReadAllBytes(const QString &path, QByteArray &out)
 {
     out.resize(0); // keeps the capacity of a reused buffer
-    if (path.isEmpty())
-        return false;
-    const QByteArray native = NativePath::Encode(path);
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; the type check
-    // below then turns it away.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    bool ok = false;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        try {
-            out.resize(static_cast<qsizetype>(st.st_size));
-            qsizetype done = 0;
-            ok = true;
-            while (done < out.size()) {
-                const ssize_t got = ::read(fd, out.data() + done, static_cast<size_t>(out.size() - done));
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got < 0) {
-                    ok = false;
-                    break;
-                }
-                if (got == 0) { // the file shrank since the size query
-                    out.resize(done);
-                    break;
-                }
-                done += got;
-            }
-        } catch (const std::bad_alloc &) {
-            ok = false;
-        }
-    }
-    ::close(fd);
-    if (!ok)
-        out.resize(0);
-    return ok;
+    return !path.isEmpty() && PosixFile::ReadAll(NativePath::Encode(path).constData(), out) == 0;
 }
 
 bool cFileResder::HasBOM(const QByteArray &bytes, TextEncoding encoding)
@@ -222,79 +179,8 @@ bool cFileResder::FileWrite(const QString &fileName, const QString &text, TextEn
     if (fileName.isEmpty())
         return false;
     const QByteArray bytes = EncodeText(text, encoding);
-    const QByteArray native = NativePath::Encode(fileName);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0)
-        return false;
-    qsizetype done = 0;
-    bool ok = true;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0) {
-            ok = false;
-            break;
-        }
-        done += put;
-    }
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
-}
-
-bool cFileResder::Kill(const QString &lpFileName)
-{
-    return !lpFileName.isEmpty() && ::unlink(NativePath::Encode(lpFileName).constData()) == 0;
-}
-
-bool cFileResder::IsUTF8Ex(const QByteArray &bytes)
-{
-    return !bytes.isEmpty() && Utf8::IsWellFormed(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-bool cFileResder::IsUTF8(const QByteArray &bytes, int maximumLength)
-{
-    if (maximumLength < 0)
-        return false;
-    const qsizetype max = std::min<qsizetype>(maximumLength, bytes.size());
-    const unsigned char *b = reinterpret_cast<const unsigned char *>(bytes.constData());
-    qsizetype pos = 0;
-    int multiByte = 0;
-    while (pos < max) {
-        const unsigned char c = b[pos];
-        if (c < 128 || c >= 254) {
-            ++pos;
-            continue;
-        }
-        if (c <= 191)
-            return false;
-        const int follow = c <= 223 ? 1 : c <= 239 ? 2 : c <= 247 ? 3 : c <= 251 ? 4 : 5;
-        if (pos + follow >= max)
-            break;
-        for (int k = 1; k <= follow; ++k)
-            if (b[pos + k] < 128 || b[pos + k] > 191)
-                return false;
-        ++multiByte;
-        pos += follow + 1;
-    }
-    return multiByte > 0;
-}
-
-QByteArray cFileResder::ToUTF8(const QString &Text)
-{
-    if (Text.isEmpty())
-        throw RaisedError(kInvalidParameter, QStringLiteral("WideCharToMultiByte"), QStringLiteral("ToUTF8"));
-    return Utf8::Encode(Text);
-}
-
-QString cFileResder::FromUTF8(const QByteArray &bytes, int &start)
-{
-    if (start < 0)
-        start = 0;
-    if (start >= bytes.size())
-        throw RaisedError(kInvalidParameter, QStringLiteral("MultiByteToWideChar"), QStringLiteral("FromUTF8"));
-    return Utf8::DecodeLenient(bytes.constData() + start, static_cast<std::size_t>(bytes.size() - start));
+    return PosixFile::WriteInPlace(NativePath::Encode(fileName).constData(), bytes.constData(),
+                                   static_cast<std::size_t>(bytes.size())) == 0;
 }
 
 QString cFileResder::ToUnicode(const QByteArray &bytes)

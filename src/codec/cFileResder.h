@@ -25,14 +25,6 @@ public:
     // half-written encode with EncodeText and replace the file themselves.
     bool FileWrite(const QString &fileName, const QString &text, TextEncoding encoding);
 
-    static bool Kill(const QString &lpFileName);
-    static bool IsUTF8Ex(const QByteArray &bytes);
-    static bool IsUTF8(const QByteArray &bytes, int maximumLength);
-    // There are no short (8.3) names on this platform.
-    static QString GetShortPath(const QString &PathName) { return PathName; }
-    // Raise RaisedError for an empty input, as callers expect.
-    static QByteArray ToUTF8(const QString &Text);
-    static QString FromUTF8(const QByteArray &bytes, int &start);
     static QString ToUnicode(const QByteArray &bytes);
     static QByteArray FromUnicode(const QString &strText);
     static QString EncodingVerbose(TextEncoding Encoding);

@@ -3,21 +3,28 @@
 
 #include "FileNames.h"
 #include "LocaleDateTime.h"
-#include "cFileResder.h"
 
 #include "NativePath.h"
+#include "PosixFile.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 QString reasonOf(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
+}
+
+// The whole archive or nothing: an archive cut short by a full disk would
+// look like a backup and hold less than one.
+QString writeArchive(const QString &path, const std::vector<std::uint8_t> &bytes)
+{
+    PosixFile::ReplaceOptions options;
+    options.newFileMode = 0644;
+    const PosixFile::ReplaceResult result =
+        PosixFile::Replace(NativePath::Encode(path).constData(), bytes.data(), bytes.size(), options);
+    return result ? QString() : reasonOf(result.error);
 }
 
 } // namespace
@@ -62,73 +69,19 @@ QString BackupArchive::Write(QString &writtenTo, const QString &fallbackFolder)
     const std::vector<std::uint8_t> bytes = m_target->Contents();
     if (bytes.empty())
         return QStringLiteral("Das Archiv ist leer");
-    QString reason = WriteBinaryFile(m_path, bytes);
+    QString reason = writeArchive(m_path, bytes);
     if (reason.isEmpty()) {
         writtenTo = m_path;
         return QString();
     }
     const QString fallback = FileNames::AddBackslash(fallbackFolder) + FileNames::FileNameOf(m_path);
-    if (WriteBinaryFile(fallback, bytes).isEmpty())
+    if (writeArchive(fallback, bytes).isEmpty())
         writtenTo = fallback;
     return reason;
 }
 
 QString BackupArchive::CheckFolder(const QString &folder)
 {
-    const QByteArray probe = NativePath::Encode(FileNames::AddBackslash(folder)) + ".velmora-probe-XXXXXX";
-    QByteArray name = probe;
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return reasonOf(errno);
-    ::close(fd);
-    ::unlink(name.constData());
-    return QString();
-}
-
-QByteArray BackupArchive::ReadBinaryFile(const QString &path)
-{
-    QByteArray bytes;
-    cFileResder::ReadAllBytes(path, bytes);
-    return bytes;
-}
-
-std::shared_ptr<cMemoryStream> BackupArchive::ReadFileToStream(const QString &path)
-{
-    const QByteArray bytes = ReadBinaryFile(path);
-    auto stream = std::make_shared<cMemoryStream>();
-    stream->SetContents(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    return stream;
-}
-
-QString BackupArchive::WriteBinaryFile(const QString &sFile, const std::vector<std::uint8_t> &baData)
-{
-    const QByteArray target = NativePath::Encode(sFile);
-    QByteArray temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return reasonOf(errno);
-    std::size_t done = 0;
-    int err = 0;
-    while (done < baData.size() && err == 0) {
-        const ssize_t put = ::write(fd, baData.data() + done, baData.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            err = put < 0 ? errno : ENOSPC;
-        else
-            done += static_cast<std::size_t>(put);
-    }
-    if (err == 0 && ::fchmod(fd, 0644) != 0)
-        err = errno;
-    if (err == 0 && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && ::rename(temp.constData(), target.constData()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(temp.constData());
-        return reasonOf(err);
-    }
-    return QString();
+    const int err = PosixFile::CheckFolder(NativePath::Encode(FileNames::AddBackslash(folder)).constData());
+    return err == 0 ? QString() : reasonOf(err);
 }

@@ -37,12 +37,6 @@ public:
     // created and removed), else the reason.
     static QString CheckFolder(const QString &folder);
 
-    static QByteArray ReadBinaryFile(const QString &path);
-    static std::shared_ptr<cMemoryStream> ReadFileToStream(const QString &path);
-    // Writes the whole file or nothing: a temporary file renamed over the
-    // target. An empty text on success, else the reason.
-    static QString WriteBinaryFile(const QString &sFile, const std::vector<std::uint8_t> &baData);
-
 private:
     cZipArchive m_zip;
     std::shared_ptr<cMemoryStream> m_target = std::make_shared<cMemoryStream>();

@@ -32,12 +32,6 @@ int attributesOf(const QString &Path, const struct stat &st)
 
 } // namespace
 
-int FileAttributes::GetAttributesLong(const QString &Path)
-{
-    struct stat st;
-    return statOf(Path, st) ? attributesOf(Path, st) : -1;
-}
-
 FileAttributes::Status FileAttributes::Query(const QString &Path)
 {
     struct stat st;
@@ -57,12 +51,6 @@ bool FileAttributes::SetAttributesLong(const QString &Path, int Attributes)
     else
         mode |= S_IWUSR;
     return ::chmod(NativePath::Encode(Path).constData(), mode) == 0;
-}
-
-int FileAttributes::Mode(const QString &Path)
-{
-    struct stat st;
-    return statOf(Path, st) ? static_cast<int>(st.st_mode & 07777) : -1;
 }
 
 bool FileAttributes::SetMode(const QString &Path, int mode)

@@ -15,15 +15,11 @@ public:
         Normal = 128,
     };
 
-    // The attribute bits, or -1 when the file cannot be queried.
-    static int GetAttributesLong(const QString &Path);
     // Normal adds the owner's write permission, ReadOnly removes every write
     // permission; Hidden cannot be set (it is part of the name).
     static bool SetAttributesLong(const QString &Path, int Attributes);
 
-    // The permission bits of a file (-1 when it cannot be queried), and
-    // setting them back exactly.
-    static int Mode(const QString &Path);
+    // Sets the permission bits exactly, as Query reported them.
     static bool SetMode(const QString &Path, int mode);
 
     // Size in bytes; -1 when the file cannot be queried.

@@ -7,10 +7,9 @@
 #include "cFileResder.h"
 
 #include "NativePath.h"
+#include "PosixFile.h"
 #include <QFileInfo>
-#include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -32,36 +31,17 @@ QString option(const QString &label, const QString &value)
     return label.leftJustified(44) + QStringLiteral(": ") + value;
 }
 
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += put;
-    }
-    return true;
-}
-
 // Writes over the placeholder of a short file and after the end of any other;
 // the file is opened without truncating so earlier reports survive.
 bool writeReport(const QString &path, const QByteArray &bytes)
 {
-    // Non-blocking only so that a pipe in the log's place fails instead of
-    // hanging; regular files ignore the flag.
-    const int fd =
-        ::open(NativePath::Encode(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    struct stat st;
+    const int fd = PosixFile::OpenRegular(NativePath::Encode(path).constData(), O_WRONLY | O_CREAT, &st);
     if (fd < 0)
         return false;
-    struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool ok = ::lseek(fd, 0, st.st_size < AppendFromLength ? SEEK_SET : SEEK_END) >= 0;
     if (ok)
-        ok = ::lseek(fd, 0, st.st_size < AppendFromLength ? SEEK_SET : SEEK_END) >= 0;
-    if (ok)
-        ok = writeAll(fd, bytes);
+        ok = PosixFile::WriteAll(fd, bytes.constData(), static_cast<std::size_t>(bytes.size())) == 0;
     if (::close(fd) != 0)
         ok = false;
     return ok;

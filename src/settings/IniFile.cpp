@@ -1,10 +1,14 @@
 // One INI file in memory: read forgivingly, edited key by key, saved as UTF-16LE with everything it did not know kept.
 #include "IniFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "NativePath.h"
+#include "PosixFile.h"
+
 #include <QStringDecoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,21 +56,22 @@ bool IniFile::Load()
 {
     m_lines.clear();
     m_unreadable = false;
-    const QFileInfo info(m_path);
-    if (!info.exists())
-        return false;
     // Anything but a regular file (a folder, a device, a pipe) might never
     // end or block the start-up: it counts as unreadable.
-    QFile file(m_path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        m_unreadable = true;
+    struct stat st;
+    const int fd = PosixFile::OpenRegular(NativePath::Encode(m_path).constData(), O_RDONLY, &st);
+    if (fd == -ENOENT || fd == -ENOTDIR)
         return false;
-    }
-    const QByteArray bytes = file.read(MaxFileBytes);
-    if (file.error() != QFileDevice::NoError) {
-        m_unreadable = true;
+    m_unreadable = fd < 0;
+    if (m_unreadable)
         return false;
-    }
+    QByteArray bytes(std::min<qint64>(st.st_size, MaxFileBytes), Qt::Uninitialized);
+    const ssize_t got = PosixFile::ReadFull(fd, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    ::close(fd);
+    m_unreadable = got < 0;
+    if (m_unreadable)
+        return false;
+    bytes.resize(got);
     parse(decode(bytes));
     return true;
 }
@@ -213,12 +218,11 @@ bool IniFile::Save() const
         bytes.append(char(c.unicode() >> 8));
     }
 
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // A settings file made read-only by its user stays as it is; a new one
+    // gets the permissions any new file of the user gets.
+    PosixFile::ReplaceOptions options;
+    options.onlyWritable = true;
+    options.newFileMode = 0666 & ~PosixFile::Umask();
+    return bool(PosixFile::Replace(NativePath::Encode(m_path).constData(), bytes.constData(),
+                                   static_cast<std::size_t>(bytes.size()), options));
 }

@@ -29,7 +29,8 @@ public:
 
     // Writes the whole content as UTF-16LE with FF FE and CR LF through a
     // temporary file renamed over the old one; false (old file untouched)
-    // when that fails or when Load found the file but could not read it.
+    // when that fails, when the file is read-only, or when Load found the
+    // file but could not read it.
     bool Save() const;
 
     const QString &Path() const { return m_path; }

@@ -1,6 +1,7 @@
 // One open source or target of the archive writer.
 #include "VfsHandle.h"
 
+#include "PosixFile.h"
 #include "ZipError.h"
 
 #include <algorithm>
@@ -163,17 +164,19 @@ void VfsHandle::Create(const VfsItem &item)
 
 void VfsHandle::openPathForReading()
 {
-    m_fd = ::open(m_name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (m_fd < 0)
-        fail(errno, "pvVfsRead");
+    const int fd = PosixFile::OpenRegular(m_name.c_str(), O_RDONLY);
+    if (fd < 0)
+        fail(-fd, "pvVfsRead");
+    m_fd = fd;
     m_ownsFd = true;
 }
 
 void VfsHandle::openPathForWriting()
 {
-    m_fd = ::open(m_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    if (m_fd < 0)
-        fail(errno, "pvVfsCreate");
+    const int fd = PosixFile::OpenRegular(m_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0)
+        fail(-fd, "pvVfsCreate");
+    m_fd = fd;
     m_ownsFd = true;
 }
 
@@ -185,18 +188,10 @@ std::int32_t VfsHandle::Read(void *data, std::int32_t size)
     case Kind::Path: {
         if (m_fd < 0)
             openPathForReading();
-        std::int32_t done = 0;
-        while (done < size) {
-            const ssize_t got = ::read(m_fd, static_cast<char *>(data) + done, static_cast<size_t>(size - done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                fail(errno, "pvVfsRead");
-            if (got == 0)
-                break;
-            done += static_cast<std::int32_t>(got);
-        }
-        return done;
+        const ssize_t got = PosixFile::ReadFull(m_fd, data, static_cast<std::size_t>(size));
+        if (got < 0)
+            fail(static_cast<int>(-got), "pvVfsRead");
+        return static_cast<std::int32_t>(got);
     }
     case Kind::Bytes: {
         const std::int64_t n = std::min<std::int64_t>(size, static_cast<std::int64_t>(m_bytes->size()) - m_position);
@@ -226,15 +221,8 @@ void VfsHandle::Write(const void *data, std::int32_t size)
     case Kind::Path: {
         if (m_fd < 0)
             openPathForWriting();
-        std::int32_t done = 0;
-        while (done < size) {
-            const ssize_t put = ::write(m_fd, static_cast<const char *>(data) + done, static_cast<size_t>(size - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0)
-                fail(put < 0 ? errno : ENOSPC, "pvVfsWrite");
-            done += static_cast<std::int32_t>(put);
-        }
+        if (const int err = PosixFile::WriteAll(m_fd, data, static_cast<std::size_t>(size)))
+            fail(err, "pvVfsWrite");
         return;
     }
     case Kind::Bytes: {
