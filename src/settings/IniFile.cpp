@@ -1,10 +1,11 @@
 // One INI file in memory: read forgivingly, edited key by key, saved as UTF-16LE with everything it did not know kept.
 #include "IniFile.h"
 
+#include "Utf8.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
 namespace {
 
@@ -32,10 +33,10 @@ QString decode(const QByteArray &bytes)
     if (starts("\xFE\xFF"))
         return utf16(bytes, 2, false);
     const QByteArray body = starts("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(body);
-    if (utf8.hasError())
-        text = QString::fromLatin1(body);
+    const std::size_t size = static_cast<std::size_t>(body.size());
+    QString text;
+    if (!Utf8::DecodeStrict(body.constData(), size, text))
+        text = Utf8::DecodeLatin1(body.constData(), size);
     return text;
 }
 
