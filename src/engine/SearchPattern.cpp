@@ -83,23 +83,28 @@ struct SetTest
     using Units = typename V::Units;
     static constexpr int Count = V::Count;
 
+    // One member per unit, not arrays: so the compiler keeps all eight in
+    // registers instead of building them on the stack for every call.
     __attribute__((always_inline)) explicit SetTest(const SearchPattern::Candidates &c)
     {
-        for (std::size_t k = 0; k < 4; ++k) {
-            V::Splat(a[k], c.first[k]);
-            V::Splat(b[k], c.second[k]);
-        }
+        V::Splat(a0, c.first[0]);
+        V::Splat(a1, c.first[1]);
+        V::Splat(a2, c.first[2]);
+        V::Splat(a3, c.first[3]);
+        V::Splat(b0, c.second[0]);
+        V::Splat(b1, c.second[1]);
+        V::Splat(b2, c.second[2]);
+        V::Splat(b3, c.second[3]);
     }
     __attribute__((always_inline)) unsigned Candidates(const char16_t *at) const
     {
         Units x, y;
         std::memcpy(&x, at, sizeof x);
         std::memcpy(&y, at + 1, sizeof y);
-        const Units m = ((x == a[0]) | (x == a[1]) | (x == a[2]) | (x == a[3])) &
-                        ((y == b[0]) | (y == b[1]) | (y == b[2]) | (y == b[3]));
+        const Units m = ((x == a0) | (x == a1) | (x == a2) | (x == a3)) & ((y == b0) | (y == b1) | (y == b2) | (y == b3));
         return V::Mask(m) & 0x55555555u;
     }
-    Units a[4], b[4];
+    Units a0, a1, a2, a3, b0, b1, b2, b3;
 };
 
 template <class V>
