@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -22,21 +23,17 @@ TEST(NativePath, AnyBytesComeBackFromTheirText)
 
 TEST(NativePath, TextShownAndEscapesFound)
 {
-    const struct
-    {
-        QByteArray bytes;
-        const char16_t *text, *shown;
-    } cases[] = {
-        {"\xEF\xBB\xBF" "a", u"\xFEFF" "a", u"\xFEFF" "a"},                 // a leading mark is part of the name
-        {"Gr\xFC\xDF" "e", u"Gr\xDCFC\xDCDF" "e", u"Gr\xFFFD\xFFFD" "e"},     // Latin-1
-        {"a\xE2\x82", u"a\xDCE2\xDC82", u"a\xFFFD\xFFFD"},                    // each byte of a broken sequence
-        {"\xF0\x90\x82\x80", u"\xD800\xDC80", u"\xD800\xDC80"},                // a pair, not an escape
+    const std::tuple<QByteArray, const char16_t *, const char16_t *> cases[] = { // bytes, text, shown
+        {"\xEF\xBB\xBF" "a", u"\xFEFF" "a", u"\xFEFF" "a"},             // a leading mark is part of the name
+        {"Gr\xFC\xDF" "e", u"Gr\xDCFC\xDCDF" "e", u"Gr\xFFFD\xFFFD" "e"}, // Latin-1
+        {"a\xE2\x82", u"a\xDCE2\xDC82", u"a\xFFFD\xFFFD"},                // each byte of a broken sequence
+        {"\xF0\x90\x82\x80", u"\xD800\xDC80", u"\xD800\xDC80"},            // a pair, not an escape
     };
-    for (const auto &c : cases) {
-        const QString text = NativePath::Decode(c.bytes);
-        EXPECT_EQ(text, QStringView(c.text).toString());
-        EXPECT_EQ(NativePath::Display(text), QStringView(c.shown).toString());
-        EXPECT_EQ(NativePath::HasEscapes(text), text != NativePath::Display(text));
+    for (const auto &[bytes, text, shown] : cases) {
+        const QString decoded = NativePath::Decode(bytes);
+        EXPECT_EQ(decoded, QStringView(text).toString());
+        EXPECT_EQ(NativePath::Display(decoded), QStringView(shown).toString());
+        EXPECT_EQ(NativePath::HasEscapes(decoded), decoded != NativePath::Display(decoded));
     }
     // Text that did not come from Decode: an unpaired surrogate outside the escape range.
     EXPECT_EQ(NativePath::Encode(QString(QChar(0xD800))), QByteArray("\xEF\xBF\xBD"));

@@ -224,14 +224,10 @@ TEST(EnsureWinLFs, AddsCrOnlyWhenNoCrLfPairExists)
     }
 }
 
-TEST(Utf8Conversions, FromUtf8DecodesFromStartAndReplacesIllFormedBytes)
+TEST(Utf8Conversions, StartOffsetAndEmptyInputRaisingWithSourceAndDescription)
 {
-    int start = 3;
-    EXPECT_EQ(cFileResder::FromUTF8(QByteArray("\xEF\xBB\xBF" "a\xE2\x82" "b"), start), QString::fromUtf16(u"a\xFFFD" "b"));
-}
-
-TEST(Utf8Conversions, EmptyInputRaisesWithSourceAndDescription)
-{
+    int from = 3;
+    EXPECT_EQ(cFileResder::FromUTF8(QByteArray("\xEF\xBB\xBF" "a\xE2\x82" "b"), from), QString::fromUtf16(u"a\xFFFD" "b"));
     try {
         int start = 0;
         cFileResder::FromUTF8(QByteArray(), start);
