@@ -83,8 +83,8 @@ TEST(Utf8Kernel, RandomBytesAgreeAcrossWidthsAndRoundTrip)
     for (int round = 0; round < 20000; ++round) {
         std::string bytes;
         for (int i = static_cast<int>(rng() % 80); i > 0; --i) {
-            const unsigned r = rng() % 8;
-            bytes += static_cast<char>(r == 0 ? rng() % 256 : r < 3 ? 0x80 | (rng() % 64) : r < 4 ? 0xC2 + rng() % 51 : 'a' + r);
+            const unsigned r = rng() % 8, any = rng() % 256; // any byte, continuation, lead, letter:
+            bytes += static_cast<char>(r == 0 ? any : r < 3 ? 0x80 | (any & 63) : r < 4 ? 0xC2 + any % 51 : 'a' + r);
         }
         for (Rule rule : {Rule::Fail, Rule::Replace, Rule::ReplaceEachByte, Rule::Escape}) {
             Utf8Kernel::UseWideVectors(false);

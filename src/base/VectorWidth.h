@@ -7,13 +7,12 @@
 #include <immintrin.h>
 
 // A kernel over VectorWidth<Bits> works on Units (16-bit code units as GCC
-// vectors, whose operators compile to the instructions of the function's
-// target) and
-// calls the members below for what has no operator. It is instantiated in two
-// functions: a plain one for 128 bits (SSE2 is part of x86-64) and one with
-// __attribute__((target("avx2"))) for 256 bits, called only when the
-// processor has AVX2. No vector is passed or returned by value between
-// functions: across targets its calling convention would differ.
+// vectors, whose operators compile to the instructions of the function they
+// end up in) and calls the members below for what has no operator. It is
+// inlined into two functions: a plain one for 128 bits (SSE2 is part of
+// x86-64) and one with __attribute__((target("avx2"))) for 256 bits, called
+// only when the processor has AVX2. No vector is passed or returned by value
+// between functions: across targets its calling convention would differ.
 template <int Bits>
 struct VectorWidth;
 

@@ -101,8 +101,9 @@ struct SetTest
         Units x, y;
         std::memcpy(&x, at, sizeof x);
         std::memcpy(&y, at + 1, sizeof y);
-        const Units m = ((x == a0) | (x == a1) | (x == a2) | (x == a3)) & ((y == b0) | (y == b1) | (y == b2) | (y == b3));
-        return V::Mask(m) & 0x55555555u;
+        const Units mx = (x == a0) | (x == a1) | (x == a2) | (x == a3);
+        const Units my = (y == b0) | (y == b1) | (y == b2) | (y == b3);
+        return V::Mask(mx & my) & 0x55555555u;
     }
     Units a0, a1, a2, a3, b0, b1, b2, b3;
 };
