@@ -1,5 +1,7 @@
-// UTF-8 and 8-bit conversion kernels between bytes and UTF-16 code units.
+// QString and QByteArray faces of the UTF-8 and Latin-1 kernel.
 #pragma once
+
+#include "Utf8Kernel.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,9 +11,7 @@
 class Utf8
 {
 public:
-    // Well-formed UTF-8 only: no overlong forms, no surrogates, nothing above
-    // U+10FFFF, no truncated or stray continuation bytes.
-    static bool IsWellFormed(const char *data, std::size_t size);
+    static bool IsWellFormed(const char *data, std::size_t size) { return Utf8Kernel::IsWellFormed(data, size); }
 
     // Decodes well-formed UTF-8 and appends it to out; returns false (out in
     // an unspecified state) at the first malformed byte.
@@ -24,13 +24,18 @@ public:
     static QByteArray Encode(QStringView text);
 
     // True when Encode would give back these exact code units on decoding.
-    static bool EncodesLosslessly(QStringView text);
+    static bool EncodesLosslessly(QStringView text)
+    {
+        return Utf8Kernel::EncodesLosslessly(reinterpret_cast<const char16_t *>(text.data()),
+                                             static_cast<std::size_t>(text.size()));
+    }
 
     // One code unit per byte, the byte's value as the code (U+0000..U+00FF).
-    static void WidenLatin1(const char *data, std::size_t size, char16_t *out);
-
-    // Lets tests run the narrower vector kernel on a machine with wider ones.
-    static void UseWideVectors(bool on);
+    static void WidenLatin1(const char *data, std::size_t size, char16_t *out)
+    {
+        Utf8Kernel::WidenLatin1(data, size, out);
+    }
+    static QString DecodeLatin1(const char *data, std::size_t size);
 
     // The low 8 bits of each code unit.
     static QByteArray NarrowLatin1(QStringView text);

@@ -7,13 +7,10 @@
 #include "SearchPattern.h"
 
 #include "CaseFold.h"
+#include "VectorWidth.h"
 
 #include <algorithm>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define VELMORA_X86 1
-#endif
+#include <cstring>
 
 namespace {
 
@@ -55,7 +52,7 @@ bool orForm(const std::array<char16_t, 4> &set, char16_t &value, char16_t &orBit
     return true;
 }
 
-#if VELMORA_X86
+#if VELMORA_VECTORS
 // Checks the candidate places of one block (two mask bits per code unit) in
 // order. True when the search ends: at a match (found is its place) or at a
 // place beyond the last possible start (found is -1).
@@ -76,93 +73,73 @@ inline bool firstMatch(const SearchPattern &p, const char16_t *t, qsizetype bloc
     return false;
 }
 
-// The kernels scan starts i in [from, last] while the loads (units i .. i+W)
-// stay inside the text, and report the first start where the whole search
-// text matches; `from` is left where the vector scan stopped.
-
-qsizetype scanSse2(const SearchPattern &p, const SearchPattern::Candidates &c, const char16_t *t,
-                   qsizetype size, qsizetype &from, qsizetype last)
+// The candidate tests for V::Count places at once: two mask bits per place
+// where both the first and the second unit can start a match. They read
+// units at .. at + Count. SetTest compares with every unit of both sets;
+// OrTest, for the or-form, sets the or-bits and compares once.
+template <class V>
+struct SetTest
 {
-    const __m128i a0 = _mm_set1_epi16(static_cast<short>(c.first[0]));
-    const __m128i a1 = _mm_set1_epi16(static_cast<short>(c.first[1]));
-    const __m128i a2 = _mm_set1_epi16(static_cast<short>(c.first[2]));
-    const __m128i a3 = _mm_set1_epi16(static_cast<short>(c.first[3]));
-    const __m128i b0 = _mm_set1_epi16(static_cast<short>(c.second[0]));
-    const __m128i b1 = _mm_set1_epi16(static_cast<short>(c.second[1]));
-    const __m128i b2 = _mm_set1_epi16(static_cast<short>(c.second[2]));
-    const __m128i b3 = _mm_set1_epi16(static_cast<short>(c.second[3]));
-    qsizetype i = from, found = -1;
-    for (; i + 8 < size && i <= last; i += 8) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i + 1));
-        const __m128i mx = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, a0), _mm_cmpeq_epi16(x, a1)),
-                                        _mm_or_si128(_mm_cmpeq_epi16(x, a2), _mm_cmpeq_epi16(x, a3)));
-        const __m128i my = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(y, b0), _mm_cmpeq_epi16(y, b1)),
-                                        _mm_or_si128(_mm_cmpeq_epi16(y, b2), _mm_cmpeq_epi16(y, b3)));
-        const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(mx, my))) & 0x5555u;
-        if (bits && firstMatch(p, t, i, bits, last, found))
-            return found;
-    }
-    from = i;
-    return -1;
-}
+    using Units = typename V::Units;
+    static constexpr int Count = V::Count;
 
-__attribute__((target("avx2"))) qsizetype scanAvx2(const SearchPattern &p, const SearchPattern::Candidates &c,
-                                                   const char16_t *t, qsizetype size, qsizetype &from,
-                                                   qsizetype last)
-{
-    const __m256i a0 = _mm256_set1_epi16(static_cast<short>(c.first[0]));
-    const __m256i a1 = _mm256_set1_epi16(static_cast<short>(c.first[1]));
-    const __m256i a2 = _mm256_set1_epi16(static_cast<short>(c.first[2]));
-    const __m256i a3 = _mm256_set1_epi16(static_cast<short>(c.first[3]));
-    const __m256i b0 = _mm256_set1_epi16(static_cast<short>(c.second[0]));
-    const __m256i b1 = _mm256_set1_epi16(static_cast<short>(c.second[1]));
-    const __m256i b2 = _mm256_set1_epi16(static_cast<short>(c.second[2]));
-    const __m256i b3 = _mm256_set1_epi16(static_cast<short>(c.second[3]));
-    qsizetype i = from, found = -1;
-    for (; i + 16 < size && i <= last; i += 16) {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i));
-        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(t + i + 1));
-        const __m256i mx = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(x, a0), _mm256_cmpeq_epi16(x, a1)),
-                                           _mm256_or_si256(_mm256_cmpeq_epi16(x, a2), _mm256_cmpeq_epi16(x, a3)));
-        const __m256i my = _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi16(y, b0), _mm256_cmpeq_epi16(y, b1)),
-                                           _mm256_or_si256(_mm256_cmpeq_epi16(y, b2), _mm256_cmpeq_epi16(y, b3)));
-        const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(mx, my))) & 0x55555555u;
-        if (bits && firstMatch(p, t, i, bits, last, found))
-            return found;
-    }
-    from = i;
-    return -1;
-}
-
-// The test of the or-form for 16 places at once: two mask bits per place
-// where both the first and the second unit can start a match.
-struct OrTest
-{
-    __attribute__((target("avx2"))) explicit OrTest(const SearchPattern::Candidates &c)
-        : a(_mm256_set1_epi16(static_cast<short>(c.firstValue))),
-          b(_mm256_set1_epi16(static_cast<short>(c.secondValue))),
-          ao(_mm256_set1_epi16(static_cast<short>(c.firstOr))), bo(_mm256_set1_epi16(static_cast<short>(c.secondOr)))
+    // One member per unit, not arrays: so the compiler keeps all eight in
+    // registers instead of building them on the stack for every call.
+    __attribute__((always_inline)) explicit SetTest(const SearchPattern::Candidates &c)
     {
+        V::Splat(a0, c.first[0]);
+        V::Splat(a1, c.first[1]);
+        V::Splat(a2, c.first[2]);
+        V::Splat(a3, c.first[3]);
+        V::Splat(b0, c.second[0]);
+        V::Splat(b1, c.second[1]);
+        V::Splat(b2, c.second[2]);
+        V::Splat(b3, c.second[3]);
     }
-    __attribute__((target("avx2"))) unsigned Candidates(const char16_t *at) const
+    __attribute__((always_inline)) unsigned Candidates(const char16_t *at) const
     {
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at));
-        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(at + 1));
-        const __m256i m = _mm256_and_si256(_mm256_cmpeq_epi16(_mm256_or_si256(x, ao), a),
-                                           _mm256_cmpeq_epi16(_mm256_or_si256(y, bo), b));
-        return static_cast<unsigned>(_mm256_movemask_epi8(m)) & 0x55555555u;
+        Units x, y;
+        std::memcpy(&x, at, sizeof x);
+        std::memcpy(&y, at + 1, sizeof y);
+        const Units mx = (x == a0) | (x == a1) | (x == a2) | (x == a3);
+        const Units my = (y == b0) | (y == b1) | (y == b2) | (y == b3);
+        return V::Mask(mx & my) & 0x55555555u;
     }
-    __m256i a, b, ao, bo;
+    Units a0, a1, a2, a3, b0, b1, b2, b3;
 };
 
-__attribute__((target("avx2"))) qsizetype scanAvx2Or(const SearchPattern &p, const SearchPattern::Candidates &c,
-                                                     const char16_t *t, qsizetype size, qsizetype &from,
-                                                     qsizetype last)
+template <class V>
+struct OrTest
 {
-    const OrTest test(c);
+    using Units = typename V::Units;
+    static constexpr int Count = V::Count;
+
+    __attribute__((always_inline)) explicit OrTest(const SearchPattern::Candidates &c)
+    {
+        V::Splat(a, c.firstValue);
+        V::Splat(b, c.secondValue);
+        V::Splat(ao, c.firstOr);
+        V::Splat(bo, c.secondOr);
+    }
+    __attribute__((always_inline)) unsigned Candidates(const char16_t *at) const
+    {
+        Units x, y;
+        std::memcpy(&x, at, sizeof x);
+        std::memcpy(&y, at + 1, sizeof y);
+        return V::Mask(((x | ao) == a) & ((y | bo) == b)) & 0x55555555u;
+    }
+    Units a, b, ao, bo;
+};
+
+// Scans starts i in [from, last] while the loads stay inside the text, and
+// reports the first start where the whole search text matches; `from` is
+// left where the vector scan stopped.
+template <class Test>
+__attribute__((always_inline)) inline qsizetype scanWith(const SearchPattern &p, const Test &test, const char16_t *t,
+                                                         qsizetype size, qsizetype &from, qsizetype last)
+{
     qsizetype i = from, found = -1;
-    for (; i + 16 < size && i <= last; i += 16) {
+    for (; i + Test::Count < size && i <= last; i += Test::Count) {
         const unsigned bits = test.Candidates(t + i);
         if (bits && firstMatch(p, t, i, bits, last, found))
             return found;
@@ -174,14 +151,13 @@ __attribute__((target("avx2"))) qsizetype scanAvx2Or(const SearchPattern &p, con
 // Counts the non-overlapping matches from `from` on in one pass, without
 // returning to the caller after each one. `from` is left where the vector
 // scan stopped (past the last possible start when it reached the end).
-__attribute__((target("avx2"))) qsizetype countAvx2Or(const SearchPattern &p, const SearchPattern::Candidates &c,
-                                                      const char16_t *t, qsizetype size, qsizetype &from,
-                                                      qsizetype last)
+template <class Test>
+__attribute__((always_inline)) inline qsizetype countWith(const SearchPattern &p, const Test &test, const char16_t *t,
+                                                          qsizetype size, qsizetype &from, qsizetype last)
 {
-    const OrTest test(c);
     const qsizetype n = p.size();
     qsizetype i = from, next = from, count = 0;
-    for (; i + 16 < size && i <= last; i += 16) {
+    for (; i + Test::Count < size && i <= last; i += Test::Count) {
         for (unsigned bits = test.Candidates(t + i); bits; bits &= bits - 1) {
             const qsizetype at = i + (__builtin_ctz(bits) >> 1);
             if (at > last) {
@@ -198,7 +174,39 @@ __attribute__((target("avx2"))) qsizetype countAvx2Or(const SearchPattern &p, co
     return count;
 }
 
-bool g_useAvx2 = __builtin_cpu_supports("avx2");
+// The kernels for each width: the wide ones are compiled for AVX2 and called
+// only when the processor has it.
+using Narrow = VectorWidth<128>;
+using Wide = VectorWidth<256>;
+
+template <template <class> class Test>
+qsizetype scanNarrow(const SearchPattern &p, const SearchPattern::Candidates &c, const char16_t *t, qsizetype size,
+                     qsizetype &from, qsizetype last)
+{
+    return scanWith(p, Test<Narrow>(c), t, size, from, last);
+}
+
+template <template <class> class Test>
+__attribute__((target("avx2"))) qsizetype scanWide(const SearchPattern &p, const SearchPattern::Candidates &c,
+                                                   const char16_t *t, qsizetype size, qsizetype &from, qsizetype last)
+{
+    return scanWith(p, Test<Wide>(c), t, size, from, last);
+}
+
+qsizetype countNarrow(const SearchPattern &p, const SearchPattern::Candidates &c, const char16_t *t, qsizetype size,
+                      qsizetype &from, qsizetype last)
+{
+    return countWith(p, OrTest<Narrow>(c), t, size, from, last);
+}
+
+__attribute__((target("avx2"))) qsizetype countWide(const SearchPattern &p, const SearchPattern::Candidates &c,
+                                                    const char16_t *t, qsizetype size, qsizetype &from,
+                                                    qsizetype last)
+{
+    return countWith(p, OrTest<Wide>(c), t, size, from, last);
+}
+
+bool g_wide = Wide::Available();
 #endif
 
 } // namespace
@@ -244,11 +252,12 @@ qsizetype SearchPattern::CountIn(QStringView text, qsizetype from) const
     if (from < 0)
         from = 0;
     qsizetype count = 0;
-#if VELMORA_X86
+#if VELMORA_VECTORS
     const qsizetype last = text.size() - n;
-    if (g_useAvx2 && m_candidates.usable && m_candidates.byOr && from <= last)
-        count = countAvx2Or(*this, m_candidates, reinterpret_cast<const char16_t *>(text.data()), text.size(), from,
-                            last);
+    const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
+    if (m_candidates.usable && m_candidates.byOr && from <= last)
+        count = g_wide ? countWide(*this, m_candidates, t, text.size(), from, last)
+                       : countNarrow(*this, m_candidates, t, text.size(), from, last);
 #endif
     for (qsizetype pos; (pos = IndexIn(text, from)) >= 0; from = pos + n)
         ++count;
@@ -257,8 +266,8 @@ qsizetype SearchPattern::CountIn(QStringView text, qsizetype from) const
 
 void SearchPattern::UseWideVectors(bool on)
 {
-#if VELMORA_X86
-    g_useAvx2 = on && __builtin_cpu_supports("avx2");
+#if VELMORA_VECTORS
+    g_wide = on && Wide::Available();
 #else
     (void)on;
 #endif
@@ -275,15 +284,17 @@ qsizetype SearchPattern::IndexIn(QStringView text, qsizetype from) const
     if (from > last)
         return -1;
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
-#if VELMORA_X86
+#if VELMORA_VECTORS
     if (m_candidates.usable) {
+        const Candidates &c = m_candidates;
+        const qsizetype size = text.size();
         qsizetype found;
-        if (!g_useAvx2) // the SSE2 kernel takes the set form, which always holds
-            found = scanSse2(*this, m_candidates, t, text.size(), from, last);
-        else if (m_candidates.byOr)
-            found = scanAvx2Or(*this, m_candidates, t, text.size(), from, last);
+        if (g_wide)
+            found = c.byOr ? scanWide<OrTest>(*this, c, t, size, from, last)
+                           : scanWide<SetTest>(*this, c, t, size, from, last);
         else
-            found = scanAvx2(*this, m_candidates, t, text.size(), from, last);
+            found = c.byOr ? scanNarrow<OrTest>(*this, c, t, size, from, last)
+                           : scanNarrow<SetTest>(*this, c, t, size, from, last);
         if (found >= 0 || from > last)
             return found;
     }

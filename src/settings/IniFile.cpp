@@ -2,6 +2,7 @@
 #include "IniFile.h"
 
 #include "NativePath.h"
+#include "Utf8.h"
 #include "PosixFile.h"
 
 #include <QStringDecoder>
@@ -36,10 +37,10 @@ QString decode(const QByteArray &bytes)
     if (starts("\xFE\xFF"))
         return utf16(bytes, 2, false);
     const QByteArray body = starts("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(body);
-    if (utf8.hasError())
-        text = QString::fromLatin1(body);
+    const std::size_t size = static_cast<std::size_t>(body.size());
+    QString text;
+    if (!Utf8::DecodeStrict(body.constData(), size, text))
+        text = Utf8::DecodeLatin1(body.constData(), size);
     return text;
 }
 

@@ -2,7 +2,7 @@
 // flag.
 #include "Cp437.h"
 
-#include "Utf8Text.h"
+#include "Utf8Kernel.h"
 
 #include <array>
 #include <cstdint>
@@ -38,11 +38,15 @@ bool Cp437::FromUtf8(const std::string &utf8, std::string &out)
     std::size_t i = 0;
     while (i < utf8.size()) {
         char32_t cp = 0;
-        if (!Utf8Text::Next(utf8, i, cp)) {
-            out += '?';
+        const int len = Utf8Kernel::Sequence(utf8.data() + i, utf8.size() - i, cp);
+        if (len < 0) {
+            // Each byte of malformed UTF-8 stands for one character.
+            out.append(static_cast<std::size_t>(-len), '?');
+            i += static_cast<std::size_t>(-len);
             exact = false;
             continue;
         }
+        i += static_cast<std::size_t>(len);
         if (cp < 0x80) {
             out += static_cast<char>(cp);
             continue;
@@ -63,8 +67,10 @@ bool Cp437::FromUtf8(const std::string &utf8, std::string &out)
 
 std::string Cp437::ToUtf8(const std::string &bytes)
 {
-    std::string out;
+    std::string out(Utf8Kernel::MaxEncodedSize(bytes.size()), '\0');
+    char *o = out.data();
     for (unsigned char b : bytes)
-        Utf8Text::Append(out, b < 0x80 ? b : kHigh[b - 0x80]);
+        o = Utf8Kernel::Put(b < 0x80 ? b : kHigh[b - 0x80], o);
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }

@@ -4,7 +4,7 @@
 
 #include "Crc32.h"
 #include "DeflateConstants.h"
-#include "Utf8Text.h"
+#include "Utf8Kernel.h"
 #include "ZipError.h"
 #include "ZipLocalEntryWriter.h"
 #include "ZipRecords.h"
@@ -297,11 +297,17 @@ std::uint32_t cZipArchive::CalcCrc32Ptr(const void *lPtr, std::int32_t lSize, st
 
 ByteArray cZipArchive::ToUtf8Array(const std::u16string &sText)
 {
-    const std::string s = Utf8Text::FromUtf16(sText);
-    return ByteArray(s.begin(), s.end());
+    ByteArray out(Utf8Kernel::MaxEncodedSize(sText.size()));
+    out.resize(Utf8Kernel::Encode(sText.data(), sText.size(), reinterpret_cast<char *>(out.data())));
+    return out;
 }
 
 std::u16string cZipArchive::FromUtf8Array(const ByteArray &baText)
 {
-    return Utf8Text::ToUtf16(std::string(baText.begin(), baText.end()));
+    // Each byte of malformed UTF-8 becomes its own U+FFFD, as it becomes its
+    // own "?" in the code page 437 form of a name.
+    std::u16string out(baText.size(), u'\0');
+    out.resize(Utf8Kernel::Decode(reinterpret_cast<const char *>(baText.data()), baText.size(), out.data(),
+                                  Utf8Kernel::IllFormed::ReplaceEachByte));
+    return out;
 }
