@@ -162,12 +162,7 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     clock.start();
     m_view.CloseViewer();
 
-    if (BackupFolder.isEmpty() || !QFileInfo(BackupFolder).isDir()) {
-        BackupFolder = FileNames::AddBackslash(FileNames::GetSpecialFolder(0));
-        m_view.SetBackupFolderCaption(QStringLiteral("Backupordner: ") + BackupFolder);
-    }
-    m_view.SetBackupButtonToolTip(QStringLiteral("Aktueller BackUP-Ordner: \"") + BackupFolder +
-                                  QStringLiteral("\"  Einen anderen BackUP-Ordner auswählen oder erstellen?"));
+    ensureBackupFolder();
 
     // Nothing below may leave the stop button on when the click ends early.
     auto refuse = [&](Outcome o) {
@@ -211,6 +206,22 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
         ersetze_nur_selektierte(caseSensitive, mode);
     }
 
+    finishRun(mode, static_cast<double>(clock.nsecsElapsed()) / 1e9);
+    return Outcome::Finished;
+}
+
+void SearchRun::ensureBackupFolder()
+{
+    if (BackupFolder.isEmpty() || !QFileInfo(BackupFolder).isDir()) {
+        BackupFolder = FileNames::AddBackslash(FileNames::GetSpecialFolder(0));
+        m_view.SetBackupFolderCaption(QStringLiteral("Backupordner: ") + BackupFolder);
+    }
+    m_view.SetBackupButtonToolTip(QStringLiteral("Aktueller BackUP-Ordner: \"") + BackupFolder +
+                                  QStringLiteral("\"  Einen anderen BackUP-Ordner auswählen oder erstellen?"));
+}
+
+void SearchRun::finishRun(RunMode mode, double seconds)
+{
     ProgressBar::Request end{100, 100, 100,
                              mode == RunMode::SearchOnly ? QStringLiteral("Die Suche ist beendet: ")
                                                          : QStringLiteral("Ersetzen abgeschlossen: "),
@@ -220,7 +231,6 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
         m_view.DrawProgress({AbortFlag, 1, FileTotal, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "), true});
 
     m_view.SetBusyCursor(false);
-    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
     if (mode == RunMode::SearchAndReplace)
         reportNotWritten();
     m_info = Summary(mode, seconds);
@@ -237,7 +247,6 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     AbortFlag = 0;
     m_view.SetStopEnabled(false);
     m_running = false;
-    return Outcome::Finished;
 }
 
 void SearchRun::addEmptyRows(int n)

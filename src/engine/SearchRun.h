@@ -91,6 +91,10 @@ private:
     // The pass over items shared by both kinds of pass.
     void runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows);
     void reportNotWritten();
+    // The backup folder a run uses: the desktop when none is set or it is gone.
+    void ensureBackupFolder();
+    // The end of a run that went through: progress, summary, controls.
+    void finishRun(RunMode mode, double seconds);
     void setCountCaption(RunMode mode);
 
     RunDialogs &m_dialogs;
