@@ -37,6 +37,8 @@ TEST(NativePath, TextShownAndEscapesFound)
     }
     // Text that did not come from Decode: an unpaired surrogate outside the escape range.
     EXPECT_EQ(NativePath::Encode(QString(QChar(0xD800))), QByteArray("\xEF\xBF\xBD"));
+    // Handed to another program, the name keeps its bytes.
+    EXPECT_EQ(NativePath::Url(NativePath::Decode("/tmp/caf\xE9 1.txt")).toEncoded(), QByteArray("file:///tmp/caf%E9%201.txt"));
 }
 
 } // namespace

@@ -58,3 +58,11 @@ bool NativePath::HasEscapes(QStringView path)
             return true;
     return false;
 }
+
+QUrl NativePath::Url(const QString &path)
+{
+    if (!HasEscapes(path))
+        return QUrl::fromLocalFile(path);
+    return QUrl(QStringLiteral("file://") + QString::fromLatin1(Encode(path).toPercentEncoding("/")),
+                QUrl::StrictMode);
+}

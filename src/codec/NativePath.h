@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+#include <QUrl>
 
 class NativePath
 {
@@ -24,6 +25,10 @@ public:
 
     // What a user sees: every escaped byte as U+FFFD.
     static QString Display(const QString &path);
+
+    // A file URL that names exactly these bytes, for handing a file to
+    // another program (QUrl::fromLocalFile would encode the escapes).
+    static QUrl Url(const QString &path);
 
     // Whether the text holds an escaped byte, i.e. the name was not UTF-8.
     static bool HasEscapes(QStringView path);

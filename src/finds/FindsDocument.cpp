@@ -2,6 +2,7 @@
 #include "FindsDocument.h"
 
 #include "FileNames.h"
+#include "NativePath.h"
 #include "NumberFormat.h"
 #include "RichTextFind.h"
 #include "SearchPattern.h"
@@ -205,7 +206,7 @@ FindsDocument FindsDocument::Build(QStringView fileText, const QString &path, co
                                    bool caseSensitive, const QLocale &locale)
 {
     FindsDocument d;
-    const QString name = FileNames::FileNameOf(path);
+    const QString name = FileNames::FileNameOf(NativePath::Display(path));
     d.LineMode = SplitLines(lookedFor).size() == 1;
     if (d.LineMode) {
         d.Caption = QStringLiteral(" Die Fundstellen mit Zeilennummer für Datei: ") + name;

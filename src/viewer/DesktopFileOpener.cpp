@@ -2,6 +2,8 @@
 // viewer reports nothing when a program cannot be started.
 #include "DesktopFileOpener.h"
 
+#include "NativePath.h"
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QProcess>
@@ -54,7 +56,7 @@ QStringList DesktopFileOpener::ExecCommand(const QString &execLine, const QStrin
             command << path;
             placed = true;
         } else if (arg == QLatin1String("%u") || arg == QLatin1String("%U")) {
-            command << QUrl::fromLocalFile(path).toString();
+            command << NativePath::Url(path).toString();
             placed = true;
         } else if (arg.size() == 2 && arg.startsWith(QLatin1Char('%'))) {
             continue; // %i, %c, %k and the like say nothing about the file
@@ -84,15 +86,15 @@ void DesktopFileOpener::OpenWithEditor(const QString &path)
 {
     const QStringList command = EditorCommand(path);
     if (command.isEmpty() || !QProcess::startDetached(command.front(), command.mid(1)))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        QDesktopServices::openUrl(NativePath::Url(path));
 }
 
 void DesktopFileOpener::OpenFolder(const QString &folder)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    QDesktopServices::openUrl(NativePath::Url(folder));
 }
 
 void DesktopFileOpener::OpenWithDefaultApplication(const QString &path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    QDesktopServices::openUrl(NativePath::Url(path));
 }
