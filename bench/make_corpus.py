@@ -179,7 +179,11 @@ class Pools:
             for i in rng.sample(range(size), size // 12):
                 wide[i] = line_for(kind, rng, wide_sentence(rng, find_rate))
             self.narrow[kind], self.wide[kind] = narrow, wide
-            self.mean[kind] = sum(map(len, narrow)) / size + 1.5
+            # Mean bytes a line, its line end included, per encoding.
+            utf8 = len("\n".join(wide).encode("utf-8")) / size + 1.5
+            utf16 = 2 * (sum(map(len, wide)) / size + 1.5)
+            self.mean[kind] = {"ansi": sum(map(len, narrow)) / size + 1.5, "utf8": utf8, "utf8bom": utf8,
+                               "utf16le": utf16, "utf16be": utf16}
 
 
 class Tree:
@@ -202,7 +206,7 @@ class Tree:
             self.finds += text.lower().count(WORD)
 
     def put_text(self, rel, text, enc, tail=b""):
-        name, label, bom, codec, _ = ENC[enc]
+        _, label, bom, codec, _ = ENC[enc]
         data = text.encode(codec)
         if enc == "ansi":
             try:
@@ -255,9 +259,7 @@ ODD_STEMS = ("Übersicht März", "Größen und Maße", "Grüße aus Köln", "str
 def text_file(tree, rel, kind, enc, target, rng, pools):
     pool = pools.narrow[kind] if enc == "ansi" else pools.wide[kind]
     head, foot = header_footer(kind, rng, enc)
-    if enc.startswith("utf16"):
-        target /= 2  # two bytes a character
-    lines = head + rng.choices(pool, k=max(1, round(target / pools.mean[kind]))) + foot
+    lines = head + rng.choices(pool, k=max(1, round(target / pools.mean[kind][enc]))) + foot
     r = rng.random()
     if r < 0.2:
         # The very first bytes are a find.
@@ -334,9 +336,10 @@ def special_files(tree, rng):
     tree.put(j("nur Marke UTF-8.txt"), ENC["utf8bom"][2], ENC["utf8bom"][1])
     tree.put(j("nur Marke UTF-16LE.htm"), ENC["utf16le"][2], ENC["utf16le"][1])
     tree.put(j("nur Marke UTF-16BE.html"), ENC["utf16be"][2], ENC["utf16be"][1])
-    # A lone last byte after the UTF-16 units.
-    tree.put_text(j("ungerade UTF-16LE.txt"), "Suchwort am Anfang\r\nam Ende SUCHWORT", "utf16le", b"S")
-    tree.put_text(j("ungerade UTF-16BE.php"), "<?php $suchwort = 1; ?>\nSuchwort", "utf16be", b"\x00")
+    # A lone last byte after the UTF-16 units. No find in them: a replace run
+    # leaves such a file alone, as the byte would be lost, and says so.
+    tree.put_text(j("ungerade UTF-16LE.txt"), "Suchwörter am Anfang\r\nam Ende SUCH-WORT", "utf16le", b"S")
+    tree.put_text(j("ungerade UTF-16BE.php"), "<?php $such_wort = 1; ?>\nSuchwor", "utf16be", b"\x00")
     tree.put_text(j("nur Suchwort.txt"), "Suchwort", "utf8")
     tree.put_text(j("Suchwort überall.htm"), "SuchwortSUCHWORTsuchwortSuchWort", "utf8")
     tree.put_text(j("Grüße aus Köln.txt"), "Grüße, Suchwort!\r\nIhr Müller (SUCHWORT)\r\n", "ansi")
@@ -361,7 +364,7 @@ def special_files(tree, rng):
 def make_tree(root, mb, seed):
     rng = random.Random(seed)
     tree = Tree(root)
-    pools = Pools(rng, find_rate=0.11, size=3000)
+    pools = Pools(rng, find_rate=0.08, size=3000)
     count = max(40, round(mb * FILES_PER_MB))
     dirs = folders(rng, max(12, count // 40))
     for d in dirs[1:]:
@@ -431,6 +434,8 @@ def main():
     size.add_argument("--small", type=int, metavar="COUNT", help="COUNT files of 12 to 20 bytes instead")
     ap.add_argument("--seed", type=int, default=1)
     a = ap.parse_args()
+    if a.mb <= 0 or (a.small is not None and a.small <= 0):
+        ap.error("the size must be above 0")
     if os.path.isdir(a.dir) and os.listdir(a.dir):
         sys.exit("make_corpus.py: %s is not empty" % a.dir)
     os.makedirs(a.dir, exist_ok=True)
