@@ -8,14 +8,15 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=${1:-/tmp/velmora-corpus-200}
 build="$root/build"
-[ -d "$corpus" ] || python3 "$root/../shared/bench/make_corpus.py" "$corpus" --mb 200
+[ -d "$corpus" ] || python3 "$root/bench/make_corpus.py" "$corpus" --mb 200
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target velmora-cli >/dev/null
 cli="$build/src/cli/velmora-cli"
 
 exts="txt htm inc frm bat csv html css bas log asc php js cls ini"
 filter=$(for e in $exts; do printf '*.%s;' "$e"; done); filter=${filter%;}
-globs=(); for e in $exts; do globs+=(-g "*.$e"); done
+# Like the program's filter, the globs ignore case and take hidden files in.
+globs=(); for e in $exts; do globs+=(--iglob "*.$e"); done
 find "$corpus" -type f -exec cat {} + >/dev/null   # warm the page cache
 
 now() { date +%s.%N; }
@@ -33,7 +34,7 @@ best_of() { # best of 3 wall-clock runs of "$@"; the output of the last run is i
 t_cli=$(best_of "$cli" --folder "$corpus" --filter "$filter" --subfolders --find Suchwort)
 cli_out=$(cat "$outfile")
 cli_total=$(printf '%s\n' "$cli_out" | awk -F'\t' 'NF == 3 { s += $1 } END { print s + 0 }')
-t_rg=$(best_of rg -F -i -j1 --no-messages --count-matches "${globs[@]}" Suchwort "$corpus")
+t_rg=$(best_of rg -F -i -j1 --hidden --no-messages --count-matches "${globs[@]}" Suchwort "$corpus")
 rg_total=$(awk -F: '{ s += $NF } END { print s + 0 }' "$outfile")
 peak_kb=$( { /usr/bin/time -f '%M' "$cli" --folder "$corpus" --filter "$filter" --subfolders --find Suchwort >/dev/null; } 2>&1 | tail -1)
 largest=$(find "$corpus" -type f -printf '%s\n' | sort -n | tail -1)

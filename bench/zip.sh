@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 corpus=${1:-/tmp/velmora-corpus-200}
 level=${2:-7}
 build=${VELMORA_BUILD:-$root/build}
-[ -d "$corpus" ] || python3 "$root/../shared/bench/make_corpus.py" "$corpus" --mb 200
+[ -d "$corpus" ] || python3 "$root/bench/make_corpus.py" "$corpus" --mb 200
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target zip_bench >/dev/null
 list=$(mktemp)

@@ -66,8 +66,6 @@ class Cli : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!QFile::exists(u(VELMORA_CORPUS_SCRIPT)))
-            GTEST_SKIP() << "corpus script not found: " << VELMORA_CORPUS_SCRIPT;
         corpus = m_dir.filePath(u("korpus"));
         const Result r = run(u("python3"), {u(VELMORA_CORPUS_SCRIPT), corpus, u("--mb"), u("2")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -149,18 +147,25 @@ TEST_F(Cli, ReplaceWritesWhatTheReferenceWrites)
     EXPECT_EQ(snapshot(unpacked), changed);
 }
 
-TEST_F(Cli, UsageAndInputErrors)
+TEST(CliUsage, UsageAndInputErrors)
 {
+    QTemporaryDir dir;
+    const QString folder = dir.path(), cli = u(VELMORA_CLI);
+    QFile file(dir.filePath(u("a.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("ein Suchwort");
+    file.close();
+
     EXPECT_EQ(run(cli, {u("--bogus")}).exitCode, 2);
-    EXPECT_EQ(run(cli, {u("--folder"), corpus}).exitCode, 2); // no search text
+    EXPECT_EQ(run(cli, {u("--folder"), folder}).exitCode, 2); // no search text
     const Result help = run(cli, {u("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith(u("Aufruf: velmora-cli")));
-    const Result refused = run(cli, {u("--folder"), corpus, u("--filter"), u("*.txt;*.exe"), u("--find"), u("x")});
+    const Result refused = run(cli, {u("--folder"), folder, u("--filter"), u("*.txt;*.exe"), u("--find"), u("x")});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.startsWith(u("Der Dateifilter enthält nicht erlaubte Dateiendungen!")));
-    const Result english = run(cli, {u("--folder"), corpus, u("--subfolders"), u("--find"), u("Suchwort")},
-                               u("en_US.UTF-8"));
+    const Result english =
+        run(cli, {u("--folder"), folder, u("--subfolders"), u("--find"), u("Suchwort")}, u("en_US.UTF-8"));
     EXPECT_TRUE(english.out.contains(u("Gesamtzahl der Funde: ")));
     EXPECT_FALSE(english.out.contains(u(",00 Sek.")));
 }
