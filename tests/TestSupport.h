@@ -1,5 +1,5 @@
 // What many tests share: files as bytes, a temporary folder that an ordinary
-// user may enter, random bytes, raw Deflate streams inflated by zlib (where the
+// user may enter, random bytes and prose, raw Deflate streams inflated by zlib (where the
 // test includes <zlib.h> first), and with Qt short literals, files by QString
 // and readable Qt values in failure messages.
 #pragma once
@@ -39,6 +39,20 @@ inline std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed)
     for (auto &x : b)
         x = static_cast<std::uint8_t>(rng());
     return b;
+}
+
+// Sentences from a small vocabulary, like the text files that get backed up:
+// repeats at every distance.
+inline std::vector<std::uint8_t> Prose(std::size_t n, unsigned seed)
+{
+    static const char *const words[] = {"Datei", "wird", "ersetzt", "Größe", "über", "Suchwort", "<td class=\"x\">",
+                                        "Ordner", "nicht", "gefunden", "\r\n", "1234"};
+    std::mt19937 rng(seed);
+    std::string s;
+    while (s.size() < n)
+        s += std::string(words[rng() % std::size(words)]) + (rng() % 7 == 0 ? ". " : " ");
+    s.resize(n);
+    return std::vector<std::uint8_t>(s.begin(), s.end());
 }
 
 // A fresh folder, removed with everything in it at the end; mode 0755, so
