@@ -12,9 +12,9 @@ namespace {
 
 const QString S = QStringLiteral("S"), K = QStringLiteral("k");
 
-QByteArray utf16le(const QString &text, bool mark = true)
+QByteArray utf16le(const QString &text)
 {
-    QByteArray b = mark ? QByteArray("\xFF\xFE", 2) : QByteArray();
+    QByteArray b("\xFF\xFE", 2);
     for (const QChar c : text)
         b.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
     return b;

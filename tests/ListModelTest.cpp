@@ -1,4 +1,4 @@
-// The result list model: errors that change nothing, the current row, lookups, the sort and moves.
+// The result list model: errors that change nothing, the current row, lookups and the sort.
 #include "ListModel.h"
 
 #include "RaisedError.h"
@@ -8,7 +8,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -214,22 +213,6 @@ TEST(ListModel, SortOfAnEmptyListOrAnInvalidColumnChangesNothing)
     EXPECT_EQ(column(m, 1), texts({"C", "B", "A"}));
     EXPECT_EQ(m.ItemTag(0), 1); // rows move whole
     EXPECT_EQ(rec.log, QString());
-}
-
-TEST(ListModel, MoveItemBothWays)
-{
-    const std::tuple<int, int, QStringList> cases[] = {
-        {0, 3, texts({"r1", "r2", "r3", "r0", "r4"})},
-        {4, 0, texts({"r4", "r0", "r1", "r2", "r3"})},
-    };
-    for (const auto &[from, to, expected] : cases) {
-        ListModel m(kGerman);
-        fill(m, {"Name"}, 5);
-        m.MoveItem(from, to);
-        EXPECT_EQ(column(m, 0), expected) << from << "->" << to;
-        m.MoveItem(to, from);
-        EXPECT_EQ(column(m, 0), texts({"r0", "r1", "r2", "r3", "r4"})) << to << "->" << from;
-    }
 }
 
 } // namespace
