@@ -105,6 +105,7 @@ TEST_F(Backup, AFolderThatTakesNoFileStopsTheRunBeforeAnyChange)
     host.answers = {RunHost::Answer::Yes};
     run.cmdStart_Click(1);
     EXPECT_EQ(bytesOf(f), QByteArray("Wort"));
+    EXPECT_EQ(host.list.ItemCount(), 13); // the run's empty rows stay: no pass cleared them
     ASSERT_FALSE(host.shown.empty());
     EXPECT_EQ(host.shown.back().icon, RunHost::Icon::Exclamation);
     EXPECT_TRUE(host.shown.back().text.startsWith(u("Im Backupordner \"/proc/self/\" kann keine Datei angelegt werden")))
