@@ -3,14 +3,11 @@
 #include "FilePass.h"
 #include "NativePath.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
-#include "QtPrinters.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -37,12 +34,6 @@ PassSettings replacing(const char *find, const char *replacement)
     return s;
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 struct PassCase
 {
     const char *name;
@@ -55,6 +46,8 @@ struct PassCase
     int count;
     TextEncoding encoding;
     QByteArray after; // the file afterwards
+    const char *replacement = "neu";
+    const char *reason = "";
 };
 
 TEST(FilePass, OneResultPerOutcome)
@@ -64,29 +57,31 @@ TEST(FilePass, OneResultPerOutcome)
          "neu und neu"},
         {"no finds", "nichts", false, 0644, false, false, Outcome::Unchanged, 0, TextEncoding::Utf8, "nichts"},
         {"finds that change nothing", "ALT", false, 0644, false, false, Outcome::Unchanged, 1, TextEncoding::Utf8,
-         "ALT"},
+         "ALT", "ALT"},
         {"empty", "", false, 0644, false, false, Outcome::Empty, 0, TextEncoding::Ansi, ""},
         {"read-only skipped", "alt", false, 0444, false, false, Outcome::SkippedReadOnly, 0, TextEncoding::Ansi,
          "alt"},
         {"read-only asked for", "alt", false, 0444, true, false, Outcome::Written, 1, TextEncoding::Utf8, "neu"},
         {"odd UTF-16 cannot come back", QByteArray("\xFF\xFE" "a\0l\0t\0x", 9), false, 0644, false, false,
-         Outcome::LossyOriginal, 1, TextEncoding::Utf16LE, QByteArray("\xFF\xFE" "a\0l\0t\0x", 9)},
+         Outcome::LossyOriginal, 1, TextEncoding::Utf16LE, QByteArray("\xFF\xFE" "a\0l\0t\0x", 9), "neu",
+         "Die Datei lässt sich in ihrer Kodierung (UTF16LE (BOM FF FE)) nicht verlustfrei zurückschreiben"},
+        {"new text the encoding cannot hold", "Pr\xE4mie alt", false, 0644, false, false, Outcome::LossyNewText, 1,
+         TextEncoding::Ansi, "Pr\xE4mie alt", "€",
+         "Der neue Text enthält Zeichen, die in der Kodierung ANSI nicht darstellbar sind"},
         {"changed on disk", "alt", false, 0644, false, true, Outcome::ChangedOnDisk, 1, TextEncoding::Utf8,
-         "jemand anderes"},
-        {"missing", "", true, 0644, false, false, Outcome::Missing, 0, TextEncoding::Ansi, "<missing>"},
+         "jemand anderes", "neu", "Die Datei wurde seit dem Lesen verändert"},
+        {"missing", "", true, 0644, false, false, Outcome::Missing, 0, TextEncoding::Ansi, "<missing>", "neu",
+         "Datei nicht gefunden"},
     };
     for (const PassCase &c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("f.txt"));
         if (!c.missing) {
-            QFile f(path);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.file);
-            f.close();
+            put(path, c.file);
             ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), c.mode), 0);
         }
-        PassSettings s = replacing("alt", c.outcome == Outcome::Unchanged && c.count > 0 ? "ALT" : "neu");
+        PassSettings s = replacing("alt", c.replacement);
         s.alsoReadOnly = c.alsoReadOnly;
         FilePass pass(s);
         Recorder sink;
@@ -105,6 +100,7 @@ TEST(FilePass, OneResultPerOutcome)
         EXPECT_EQ(r.count, c.count);
         EXPECT_EQ(r.encoding, c.encoding);
         EXPECT_EQ(r.path, path);
+        EXPECT_EQ(r.Reason(), u(c.reason));
         EXPECT_EQ(sink.positions[0], 7);
         EXPECT_EQ(bytesOf(path), c.after);
         if (!c.missing) {
@@ -115,40 +111,18 @@ TEST(FilePass, OneResultPerOutcome)
     }
 }
 
-TEST(FilePass, NewTextTheEncodingCannotHold)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("ansi.txt"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("Pr\xE4mie alt"); // Latin-1: read as ANSI
-    f.close();
-    const FileResult r = FilePass(replacing("alt", "€")).Process(path);
-    EXPECT_EQ(r.outcome, Outcome::LossyNewText);
-    EXPECT_TRUE(r.NotWritten());
-    EXPECT_EQ(bytesOf(path), QByteArray("Pr\xE4mie alt"));
-}
-
 TEST(FilePass, NameThatIsNotUtf8IsSearchedAndWritten)
 {
     QTemporaryDir dir;
     const QByteArray native = QFile::encodeName(dir.path()) + "/caf\xE9.txt";
-    FILE *f = std::fopen(native.constData(), "wb");
-    ASSERT_TRUE(f);
-    std::fputs("alt", f);
-    std::fclose(f);
+    PutFile(native.toStdString(), "alt");
     const QString path = NativePath::Decode(native);
     const FileResult r = FilePass(replacing("alt", "neu")).Process(path);
     EXPECT_EQ(r.outcome, Outcome::Written);
     EXPECT_EQ(r.count, 1);
     EXPECT_EQ(NativePath::Encode(r.path), native);
     EXPECT_TRUE(r.displayPath.endsWith(QStringLiteral("caf\uFFFD.txt")));
-    f = std::fopen(native.constData(), "rb");
-    ASSERT_TRUE(f);
-    char back[8] = {};
-    EXPECT_EQ(std::fread(back, 1, sizeof back, f), 3u);
-    std::fclose(f);
-    EXPECT_STREQ(back, "neu");
+    EXPECT_EQ(FileBytes(native.toStdString()), "neu");
 }
 
 TEST(FilePass, StopLandsOnTheNextItemAndSkipsAreNotReported)
@@ -156,11 +130,7 @@ TEST(FilePass, StopLandsOnTheNextItemAndSkipsAreNotReported)
     QTemporaryDir dir;
     std::vector<FilePass::Item> items;
     for (int i = 0; i < 4; ++i) {
-        const QString path = dir.filePath(QStringLiteral("f%1.txt").arg(i));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("alt");
-        items.push_back({path, i, i == 1});
+        items.push_back({put(dir.filePath(QStringLiteral("f%1.txt").arg(i)), "alt"), i, i == 1});
     }
     PassSettings s;
     s.find = QStringLiteral("alt");

@@ -1,16 +1,15 @@
 // The finds document: line cutting and numbering, whole-word line selection,
-// prefixes, red and grey ranges, whole-file mode, and the find routine's rules.
+// prefixes, red and grey ranges, and whole-file mode.
 #include "FindsDocument.h"
 
-#include "QtPrinters.h"
-#include "RaisedError.h"
-#include "RichTextFind.h"
 #include "SearchPattern.h"
 #include "TextSearch.h"
 #include "cFileResder.h"
 
-#include <QFile>
 #include <QTemporaryDir>
+
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -19,11 +18,6 @@ using Range = FindsDocument::Range;
 using Ranges = std::vector<Range>;
 
 const QLocale kGerman(QLocale::German, QLocale::Germany);
-
-QString u(const char *utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 FindsDocument Build(const char *file, const char *find, bool whole = false, bool cs = true)
 {
@@ -35,11 +29,7 @@ class FileDir : public ::testing::Test
 protected:
     QString write(const QString &name, const QString &text, TextEncoding encoding)
     {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(cFileResder::EncodeText(text, encoding));
-        return path;
+        return put(dir.filePath(name), cFileResder::EncodeText(text, encoding));
     }
     QTemporaryDir dir;
 };
@@ -174,47 +164,6 @@ TEST(LineMode, AnEmptyTextShowsNothingAndTheMarkerIsPlainText)
     EXPECT_TRUE(d.LineMode);
     EXPECT_EQ(d.Text, u("Z     1: a|%%|b\n"));
     EXPECT_EQ(d.Red, (Ranges{{9, 6}}));
-}
-
-TEST(RTBFindUnicode, RangesFlagsSelectionAndError5)
-{
-    enum : int { W = RichTextFind::WholeWord, C = RichTextFind::MatchCase, N = RichTextFind::NoSelect };
-    struct Case
-    {
-        const char *text, *find;
-        qsizetype selStart, selEnd, start, end;
-        int flags;
-        qsizetype found, selAfterStart, selAfterEnd;
-    };
-    const Case cases[] = {
-        {"ab ab ab", "ab", 0, 0, 1, -1, 0, 3, 3, 5},   // explicit start, to the end
-        {"ab ab ab", "ab", 0, 0, 1, 4, 0, -1, 0, 0},   // a match may not run past the end
-        {"ab ab ab", "ab", 4, 4, -1, -1, 0, 6, 6, 8},  // empty selection: from it to the end
-        {"ab ab ab", "ab", 1, 5, -1, -1, 0, 3, 3, 5},  // inside a non-empty selection
-        {"ab ab ab", "ab", 4, 7, -1, -1, 0, -1, 4, 7}, // the last one ends past the selection
-        {"AB ab", "ab", 0, 0, 0, -1, C, 3, 3, 5},      // match case
-        {"abc ab", "ab", 0, 0, 0, -1, W, 4, 4, 6},     // whole word
-        {"ab ab", "ab", 0, 0, 1, -1, N, 3, 0, 0},      // found, selection kept
-        {"ab", "", 0, 0, 0, -1, 0, -1, 0, 0},          // an empty text is never found
-    };
-    for (const Case &c : cases) {
-        const QString text = u(c.text);
-        RichTextFind::Box box{text, c.selStart, c.selEnd};
-        EXPECT_EQ(RichTextFind::RTBFindUnicode(box, u(c.find), c.start, c.end, c.flags), c.found)
-            << c.text << " " << c.start << ".." << c.end;
-        EXPECT_EQ(std::pair(box.selStart, box.selEnd), std::pair(c.selAfterStart, c.selAfterEnd)) << c.text;
-    }
-    const QString text = QStringLiteral("0123456789 abc");
-    RichTextFind::Box box{text, 0, 0};
-    try {
-        RichTextFind::RTBFindUnicode(box, QStringLiteral("abc"), 10, 5, 0);
-        FAIL() << "no error raised";
-    } catch (const RaisedError &e) {
-        EXPECT_EQ(e.Number, 5);
-        EXPECT_EQ(e.Description, u("Start must be before End"));
-        EXPECT_EQ(e.Source, u("RTBFindUnicode"));
-    }
-    EXPECT_EQ(RichTextFind::RTBFindUnicode(box, QStringLiteral("abc"), 10, -1, 0), 11); // an open end is no error
 }
 
 } // namespace

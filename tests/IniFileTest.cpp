@@ -1,38 +1,23 @@
 // The settings file: values kept verbatim, UTF-16LE with CR LF, foreign content kept, damaged files survived.
 #include "IniFile.h"
 
-#include "AsOrdinaryUser.h"
-#include "QtPrinters.h"
-
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
 
 const QString S = QStringLiteral("S"), K = QStringLiteral("k");
 
-QByteArray utf16le(const QString &text, bool mark = true)
+QByteArray utf16le(const QString &text)
 {
-    QByteArray b = mark ? QByteArray("\xFF\xFE", 2) : QByteArray();
+    QByteArray b("\xFF\xFE", 2);
     for (const QChar c : text)
         b.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
     return b;
-}
-
-QByteArray bytesOf(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void put(const QString &file, const QByteArray &bytes)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 TEST(IniFile, ValuesComeBackVerbatimAndLineBreaksAsMarks)

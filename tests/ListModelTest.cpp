@@ -1,24 +1,20 @@
-// The result list model: errors that change nothing, growth, the current row, lookups and the sort.
+// The result list model: errors that change nothing, the current row, lookups and the sort.
 #include "ListModel.h"
 
-#include "QtPrinters.h"
 #include "RaisedError.h"
-#include "ShellSort.h"
-#include "SortCallback.h"
+
+#include "TestSupport.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
-#include <tuple>
 #include <vector>
 
 namespace {
 
-QString u(const char *utf8) { return QString::fromUtf8(utf8); }
 QVariant key(const char *utf8) { return QVariant(u(utf8)); }
 
 const QLocale kGerman(QLocale::German, QLocale::Germany);
-const QLocale kEnglish(QLocale::English, QLocale::UnitedStates);
 using Action = std::function<void(ListModel &)>;
 
 struct Recorder : ListModelObserver
@@ -128,22 +124,6 @@ TEST(ListModel, ErrorsCarryNumberTextAndSourceAndChangeNothing)
     }
 }
 
-TEST(ListItemCollection, GrowsByHalfWithHalvesToEvenAndKeepsRows)
-{
-    const std::pair<int, int> cases[] = {{0, 1000},    {1000, 1500}, {1500, 2250},
-                                         {2250, 3375}, {3375, 5062}, {5062, 7593}}; // rows, capacity
-    ListItemCollection items(kGerman);
-    items.SetColumnCount(2);
-    for (const auto &[rows, capacity] : cases) {
-        while (items.ItemCount() < rows)
-            items.AddItem().SetText(1, QString::number(items.ItemCount() - 1));
-        EXPECT_EQ(items.Capacity(), capacity) << rows;
-        EXPECT_THROW(items.Item(capacity), RaisedError) << rows;
-    }
-    for (int r = 0; r < items.ItemCount(); ++r)
-        ASSERT_EQ(items.Item(r)->Text(1), QString::number(r));
-}
-
 TEST(ListModel, SelectedItemFollowsInsertsAndRemovals)
 {
     struct Case
@@ -191,66 +171,20 @@ TEST(ListModel, KeysMatchWithoutCaseButColumnIndexMatchesExactly)
     EXPECT_EQ(m.ColumnKey(2), u("Neu"));
 }
 
-TEST(SortCallback, DecidesNumberDateOrTextForEachPair)
-{
-    struct Case
-    {
-        const QLocale *locale;
-        const char *a, *b;
-        int order, expected;
-    };
-    const Case cases[] = {
-        {&kGerman, "10", "9", 0, -1}, // numbers: larger first
-        {&kGerman, "10", "9", 1, 1},  // order 1 inverts
-        {&kGerman, "10", "9", 2, -1}, // other orders do not
-        {&kGerman, "  1.234", "999", 0, -1}, // padded, German grouping
-        {&kGerman, "1,5", "1,25", 0, -1},
-        {&kEnglish, "1.234", "999", 0, 1}, // a decimal point in English
-        {&kGerman, "12", "abc", 0, -1},    // a word makes it text
-        {&kGerman, "abc", "12", 0, 1},
-        {&kGerman, "12.34", "9", 0, -1}, // misgrouped: text "1" < "9"
-        {&kGerman, "b", "A", 0, 1},      // text ignores case
-        {&kGerman, "abc", "ABC", 0, 0},
-        {&kGerman, "ä", "b", 0, -1}, // locale order, not code units
-        {&kGerman, "15.01.2024", "01.02.2024", 0, 1}, // dates: later first
-        {&kGerman, "01.02.2024", "1.2.24", 0, 0},
-        {&kGerman, "01.01.29", "01.01.1930", 0, -1}, // two-digit 29 is 2029
-        {&kGerman, "01.01.30", "01.01.1929", 0, -1}, // and 30 is 1930
-        {&kGerman, "1e30", "5", 0, 0}, // too large to convert: equal
-    };
-    for (const auto &c : cases) {
-        SortCallback::SetSortLocale(*c.locale);
-        SortCallback::SetSortColumn(1);
-        SortCallback::SetSortOrder(c.order);
-        ListItem a(2), b(2);
-        a.SetText(1, u(c.a));
-        b.SetText(1, u(c.b));
-        EXPECT_EQ(SortCallback::CompareListItems(a, b), c.expected) << c.a << " / " << c.b << " order " << c.order;
-    }
-}
-
 TEST(ListModel, SortsEachColumnByWhatItsCellsReadAs)
 {
-    struct Case
-    {
-        QStringList cells;
-        int order;
-        QStringList expected;
+    const std::pair<QStringList, QStringList> cases[] = { // cells, sorted in order 0
+        {texts({"10", "9", "100"}), texts({"100", "10", "9"})},
+        {texts({"03.12.2023", "01.02.2024", "15.01.2024"}), texts({"01.02.2024", "15.01.2024", "03.12.2023"})},
+        {texts({"abc", "10", "20"}), texts({"20", "10", "abc"})}, // pairs decide: numbers, or text with a word
     };
-    const Case cases[] = {
-        {texts({"10", "9", "100"}), 0, texts({"100", "10", "9"})},
-        {texts({"10", "9", "100"}), 1, texts({"9", "10", "100"})},
-        {texts({"b", "A", "c"}), 0, texts({"A", "b", "c"})},
-        {texts({"03.12.2023", "01.02.2024", "15.01.2024"}), 0, texts({"01.02.2024", "15.01.2024", "03.12.2023"})},
-        {texts({"abc", "10", "20"}), 0, texts({"20", "10", "abc"})}, // pairs decide: numbers, or text with a word
-    };
-    for (const auto &c : cases) {
+    for (const auto &[cells, sorted] : cases) {
         ListModel m(kGerman);
-        fill(m, {"Tag", "Wert"}, int(c.cells.size()));
-        for (int r = 0; r < c.cells.size(); ++r)
-            m.SetItemText(r, 1, c.cells[r]);
-        m.Sort(key("Wert"), c.order);
-        EXPECT_EQ(column(m, 1), c.expected) << c.cells.join(u',').toStdString();
+        fill(m, {"Tag", "Wert"}, int(cells.size()));
+        for (int r = 0; r < cells.size(); ++r)
+            m.SetItemText(r, 1, cells[r]);
+        m.Sort(key("Wert"), 0);
+        EXPECT_EQ(column(m, 1), sorted) << cells.join(u',').toStdString();
     }
 }
 
@@ -279,55 +213,6 @@ TEST(ListModel, SortOfAnEmptyListOrAnInvalidColumnChangesNothing)
     EXPECT_EQ(column(m, 1), texts({"C", "B", "A"}));
     EXPECT_EQ(m.ItemTag(0), 1); // rows move whole
     EXPECT_EQ(rec.log, QString());
-}
-
-TEST(ShellSort, FollowsTheGapSequenceMoveForMove)
-{
-    struct Element
-    {
-        int key;
-        char tag;
-    };
-    const struct
-    {
-        std::vector<Element> input;
-        const char *expected; // tags in the order left behind
-        int comparisons;
-    } cases[] = {
-        {{}, "", 0},
-        {{{3, 'a'}, {2, 'b'}, {1, 'c'}}, "cba", 3},
-        // The gap-4 pass carries e past b, c and d although all four are equal.
-        {{{1, 'a'}, {0, 'b'}, {0, 'c'}, {0, 'd'}, {0, 'e'}}, "ebcda", 5},
-    };
-    for (const auto &c : cases) {
-        std::vector<Element> v = c.input;
-        int comparisons = 0;
-        ShellSort::Sort(v.data(), int(v.size()), [&](const Element &l, const Element &r) {
-            ++comparisons;
-            return l.key > r.key ? 1 : (l.key < r.key ? -1 : 0);
-        });
-        std::string order;
-        for (const auto &e : v)
-            order += e.tag;
-        EXPECT_EQ(order, c.expected);
-        EXPECT_EQ(comparisons, c.comparisons) << c.expected;
-    }
-}
-
-TEST(ListModel, MoveItemBothWays)
-{
-    const std::tuple<int, int, QStringList> cases[] = {
-        {0, 3, texts({"r1", "r2", "r3", "r0", "r4"})},
-        {4, 0, texts({"r4", "r0", "r1", "r2", "r3"})},
-    };
-    for (const auto &[from, to, expected] : cases) {
-        ListModel m(kGerman);
-        fill(m, {"Name"}, 5);
-        m.MoveItem(from, to);
-        EXPECT_EQ(column(m, 0), expected) << from << "->" << to;
-        m.MoveItem(to, from);
-        EXPECT_EQ(column(m, 0), texts({"r0", "r1", "r2", "r3", "r4"})) << to << "->" << from;
-    }
 }
 
 } // namespace

@@ -2,22 +2,15 @@
 #include "LogFile.h"
 
 #include "FileAttributes.h"
-#include "ListModel.h"
-#include "NumberFormat.h"
-#include "QtPrinters.h"
-#include "SearchRun.h"
 
-#include <QFile>
 #include <QTemporaryDir>
+
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 #include <optional>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 QString crlfLines(std::initializer_list<const char *> lines)
 {
@@ -121,19 +114,6 @@ TEST(LogFile, ReportByteForByte)
     }
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
 TEST(LogFile, SaveByExistingLength)
 {
     const QByteArray report = expected(SearchTitle, 0).toUtf8();
@@ -159,12 +139,12 @@ TEST(LogFile, SaveByExistingLength)
         QTemporaryDir dir;
         const QString path = dir.filePath(c.name[0] == '.' ? u(".Protokolldatei.txt") : u("Protokolldatei.txt"));
         if (c.before) {
-            writeFile(path, *c.before);
+            put(path, *c.before);
             ASSERT_TRUE(FileAttributes::SetMode(path, c.mode));
         }
         Report r(RunMode::SearchOnly, 0);
         ASSERT_EQ(LogFile::Save(path, r.in), LogFile::Result::Saved);
-        EXPECT_EQ(readAll(path), c.after);
+        EXPECT_EQ(bytesOf(path), c.after);
         EXPECT_NE(FileAttributes::Query(path).mode & 0200, 0);
         EXPECT_TRUE(QFile::exists(path)) << "a hidden log keeps its name";
     }
@@ -176,11 +156,11 @@ TEST(LogFile, NothingWhenNoFilesCollected)
     Report r(RunMode::SearchOnly, 0);
     r.in.filesCollected = 0;
     const QString fresh = dir.filePath(u("Protokolldatei.txt")), old = dir.filePath(u("alt.txt"));
-    writeFile(old, "");
+    put(old, "");
     EXPECT_EQ(LogFile::Save(fresh, r.in), LogFile::Result::Nothing);
     EXPECT_EQ(LogFile::Save(old, r.in), LogFile::Result::Nothing);
     EXPECT_FALSE(QFile::exists(fresh));
-    EXPECT_EQ(readAll(old), QByteArray());
+    EXPECT_EQ(bytesOf(old), QByteArray());
 }
 
 TEST(LogFile, FailuresReturnFailed)

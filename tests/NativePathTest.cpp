@@ -1,7 +1,7 @@
 // File names: every byte string comes back from its text, and what is shown holds no escaped byte.
 #include "NativePath.h"
 
-#include "QtPrinters.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The number forms shown to the user, with German and English separators.
 #include "NumberFormat.h"
 
-#include "QtPrinters.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

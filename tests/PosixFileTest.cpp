@@ -2,16 +2,13 @@
 // leave a file missing, empty or half-written.
 #include "PosixFile.h"
 
-#include "AsOrdinaryUser.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <csignal>
-#include <filesystem>
-#include <fstream>
 #include <new>
-#include <string>
 #include <sys/resource.h>
 
 namespace {
@@ -22,21 +19,14 @@ using Step = PosixFile::ReplaceResult::Step;
 class PosixFileTest : public ::testing::Test
 {
 protected:
-    PosixFileTest() { ::chmod(m_dir.c_str(), 0755); } // an ordinary user may look inside
-    ~PosixFileTest() override { fs::remove_all(m_dir); }
-
-    std::string path(const char *name) const { return m_dir + "/" + name; }
+    std::string path(const char *name) const { return m_folder.file(name); }
     std::string put(const char *name, const std::string &bytes, mode_t mode = 0644) const
     {
-        std::ofstream(path(name), std::ios::binary) << bytes;
+        PutFile(path(name), bytes);
         ::chmod(path(name).c_str(), mode);
         return path(name);
     }
-    std::string bytesOf(const char *name) const
-    {
-        std::ifstream in(path(name), std::ios::binary);
-        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-    }
+    std::string bytesOf(const char *name) const { return FileBytes(path(name)); }
     mode_t modeOf(const char *name) const
     {
         struct stat st {};
@@ -46,8 +36,8 @@ protected:
     // Hidden names included: no temporary file may stay behind.
     long entries() const { return std::distance(fs::directory_iterator(m_dir), {}); }
 
-    std::string m_template = (fs::temp_directory_path() / "posixfile-XXXXXX").string();
-    const std::string m_dir = ::mkdtemp(m_template.data());
+    const TempFolder m_folder;
+    const std::string &m_dir = m_folder.path();
 };
 
 TEST_F(PosixFileTest, ReadAll)

@@ -2,35 +2,21 @@
 // exact bytes of its name, and the reason in the user's words when it cannot
 // be done. How the content is replaced (links, permissions, in place) is
 // PosixFileTest's.
-#include "AsOrdinaryUser.h"
 #include "NativePath.h"
 #include "SafeFileWriter.h"
 
 #include "FileResult.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
-#include "QtPrinters.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sys/stat.h>
 
 namespace {
-
-QByteArray bytesOf(const QByteArray &native)
-{
-    std::ifstream in(native.constData(), std::ios::binary);
-    if (!in)
-        return "<missing>";
-    return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(in), {}));
-}
 
 // What the user reads for a result, through the pass's own words.
 QString reasonOf(const SafeFileWriter::Result &r)
@@ -78,7 +64,7 @@ TEST(SafeFileWriter, ReasonsInTheUsersWords)
         const QByteArray native = folder + '/' + c.name;
         const QString path = NativePath::Decode(native);
         if (c.before)
-            std::ofstream(native.constData(), std::ios::binary) << c.before;
+            PutFile(native.toStdString(), c.before);
         if (!c.locked) {
             EXPECT_EQ(reasonOf(SafeFileWriter::Replace(path, "as read", "new")), c.reason);
         } else {
@@ -87,7 +73,7 @@ TEST(SafeFileWriter, ReasonsInTheUsersWords)
             EXPECT_TRUE(AsOrdinaryUser([&] { return reasonOf(SafeFileWriter::Replace(path, "as read", "new")) == c.reason; }));
             ::chmod(folder.constData(), 0755);
         }
-        EXPECT_EQ(bytesOf(native), QByteArray(c.after));
+        EXPECT_EQ(FileBytes(native.toStdString()), c.after);
         const auto entries = std::distance(std::filesystem::directory_iterator(folder.constData()), {});
         EXPECT_EQ(entries, c.before ? 1 : 0) << "no temporary file stays";
     }

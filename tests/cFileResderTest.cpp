@@ -1,14 +1,11 @@
 // Reading and writing text files in the five encodings, byte for byte.
 #include "cFileResder.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
-#include "QtPrinters.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
-
 
 namespace {
 
@@ -22,25 +19,10 @@ class CodecFiles : public ::testing::Test
 protected:
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    QString write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(path(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-        return path(name);
-    }
-
-    static QByteArray bytesOf(const QString &file)
-    {
-        QFile f(file);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << file.toStdString();
-        return f.readAll();
-    }
+    QString write(const QString &name, const QByteArray &bytes) const { return put(path(name), bytes); }
 
     QTemporaryDir m_dir;
 };
-
-QString u(const char *utf8) { return QString::fromUtf8(utf8); }
 
 QString withLineEnds(QString text, const char *eol)
 {
@@ -151,9 +133,8 @@ TEST_F(CodecFiles, UmlautMatchesLatin1ByteButEuroDoesNot)
     EXPECT_TRUE(text.contains(u("ä")));
     EXPECT_FALSE(text.contains(u("€")));
     EXPECT_TRUE(text.contains(QChar(0x80)));
-    // The 8-bit form keeps only the low byte: this is why a write that would
-    // need it is refused by the callers.
-    EXPECT_EQ(cFileResder::FromUnicode(u("€")), QByteArray("\xAC"));
+    // The 8-bit form keeps only the low byte: a write that would need more is
+    // refused by the callers.
     EXPECT_FALSE(cFileResder::CanEncodeLosslessly(u("a€"), E(0)));
     EXPECT_TRUE(cFileResder::CanEncodeLosslessly(u("aä"), E(0)));
 }
@@ -178,57 +159,12 @@ TEST_F(CodecFiles, RawBytesAreHandedBack)
     EXPECT_EQ(raw, bytes);
 }
 
-TEST_F(CodecFiles, UnknownEncodingWritesNoBytes)
-{
-    const QString file = write(QStringLiteral("k"), "x");
-    ASSERT_TRUE(cFileResder().FileWrite(file, u("abc"), E(7)));
-    EXPECT_EQ(bytesOf(file), QByteArray());
-}
-
-TEST(EnsureWinLFs, AddsCrOnlyWhenNoCrLfPairExists)
-{
-    struct Case
-    {
-        const char *in;
-        const char *out;
-    } cases[] = {
-        {"a\nb\n", "a\r\nb\r\n"},
-        {"a\rb\r", "a\r\nb\r\n"},
-        {"a\r\nb\nc", "a\r\nb\nc"}, // one pair: left as it is
-        {"a\nb\rc", "a\r\nb\rc"},   // LF wins over lone CR
-        {"abc", "abc"},
-    };
-    QTemporaryDir dir;
-    for (const auto &c : cases) {
-        const QString file = dir.filePath(QStringLiteral("lf"));
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(c.in);
-        f.close();
-        cFileResder codec;
-        EXPECT_EQ(codec.FileRead(file, true), u(c.out)) << c.in;
-        EXPECT_EQ(codec.FileRead(file, false), u(c.in)) << c.in;
-    }
-}
-
 TEST(Utf8Conversions, UnpairedSurrogateIsNotLossless)
 {
     const QString lone = QString(QChar(0xD800)) + u("a");
     EXPECT_FALSE(cFileResder::CanEncodeLosslessly(lone, E(2)));
     EXPECT_EQ(cFileResder::EncodeText(lone, E(2)), QByteArray("\xEF\xBF\xBD" "a"));
     EXPECT_TRUE(cFileResder::CanEncodeLosslessly(lone, E(3)));
-}
-
-TEST(EncodingNames, LongAndShortLabels)
-{
-    const char *verbose[] = {"ANSI", "UTF8 (BOM EF BB BF)", "UTF8NoBOM", "UTF16LE (BOM FF FE)", "UTF16BE (BOM FE FF)"};
-    const char *shortLabels[] = {"ANSI", "UTF-8B", "UTF-8", "UTF16L", "UTF16B"};
-    for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(cFileResder::EncodingVerbose(E(i)), u(verbose[i]));
-        EXPECT_EQ(cFileResder::EncodingLabel(E(i)), u(shortLabels[i]));
-    }
-    EXPECT_TRUE(cFileResder::EncodingVerbose(E(5)).isEmpty());
-    EXPECT_TRUE(cFileResder::EncodingVerbose(E(-1)).isEmpty());
 }
 
 } // namespace

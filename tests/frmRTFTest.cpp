@@ -16,6 +16,8 @@
 #include <QTextDocument>
 #include <QtTest>
 
+#include "TestSupport.h"
+
 namespace {
 
 class Recorder : public IFileOpener
@@ -78,15 +80,7 @@ class frmRTFTest : public QObject
 {
     Q_OBJECT
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(bytes);
-        return path;
-    }
+    QString write(const QString &name, const QByteArray &bytes) { return put(m_dir.filePath(name), bytes); }
     QTemporaryDir m_dir;
 
 private slots:
