@@ -14,6 +14,7 @@
 
 namespace {
 
+// At most 40 characters: longer names find nothing new and only grow the reference's table.
 QString FromFuzzBytes(const std::uint8_t *data, std::size_t size)
 {
     static const char16_t special[] = {u'ß', u'ä', u'Ä', u'ı', u'İ', u'ſ', u'µ', u'ÿ', u'ŉ', u'ﬃ', 0xD800, 0xFFFF};
