@@ -118,11 +118,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 }
 
 #ifdef VELMORA_FUZZ_RUNNER
+#include "FuzzRunner.h"
+
 #include <random>
 #include <string>
 
 // Without libFuzzer: a few fixed inputs, each also behind several 8-byte prefixes that pick other chunkings.
-int main()
+int main(int argc, char **argv)
 {
     std::vector<Bytes> seeds(1);
     std::mt19937 rng(20240601);
@@ -135,17 +137,15 @@ int main()
         text += "Zeile " + std::to_string(i % 97) + ": Suchen und Ersetzen in allen Dateien des Ordners.\r\n";
     seeds.emplace_back(text.begin(), text.end());
     seeds.emplace_back(70000, 0);
-    int runs = 0;
+    std::vector<Bytes> inputs;
     for (const Bytes &seed : seeds) {
         for (std::uint8_t key = 0; key < 4; ++key) {
             const std::size_t prefix = key == 0 ? 0 : 8;
             Bytes input(prefix + seed.size(), key);
             std::copy(seed.begin(), seed.end(), input.begin() + std::ptrdiff_t(prefix));
-            LLVMFuzzerTestOneInput(input.data(), input.size());
-            ++runs;
+            inputs.push_back(std::move(input));
         }
     }
-    std::printf("%d passed, 0 failed\n", runs);
-    return 0;
+    return FuzzRunnerMain(argc, argv, inputs);
 }
 #endif
