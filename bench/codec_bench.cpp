@@ -8,7 +8,6 @@
 #include "cFileResder.h"
 
 #include <QString>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,8 +32,8 @@ int main(int argc, char **argv)
         else
             word = a;
     }
-    const std::vector<std::string> textExt = {".txt", ".htm", ".html", ".php", ".css", ".js", ".ini", ".csv",
-                                              ".log", ".inc", ".bat", ".bas", ".cls", ".frm", ".asc"};
+    const std::vector<std::string> textExt = {".txt", ".htm", ".html", ".php", ".css", ".js",  ".ini", ".csv",
+                                              ".log", ".inc", ".bat",  ".bas", ".cls", ".frm", ".asc"};
     std::vector<QString> files;
     std::uintmax_t bytes = 0;
     for (const auto &e : fs::recursive_directory_iterator(argv[1])) {

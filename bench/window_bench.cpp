@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -32,9 +31,8 @@ int main(int argc, char **argv)
     const QString cli = QString::fromLocal8Bit(argv[2]);
     QTemporaryDir settings;
     AppPaths::SetProgramFolderForTesting(settings.path());
-    WindowRunHost::SetMessageHook([](const QString &, RunHost::Buttons, RunHost::Icon, const QString &) {
-        return RunHost::Answer::No;
-    });
+    WindowRunHost::SetMessageHook(
+        [](const QString &, RunHost::Buttons, RunHost::Icon, const QString &) { return RunHost::Answer::No; });
 
     const int rounds = 3;
     double window = 1e9, command = 1e9;
@@ -66,7 +64,9 @@ int main(int argc, char **argv)
         command = std::min(command, t.nsecsElapsed() / 1e9);
         cliSummary = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed().split(QLatin1Char('\n')).last();
     }
-    auto finds = [](const QString &s) { return s.mid(s.indexOf(QStringLiteral("Gesamtzahl"))).section(QLatin1Char(' '), 3, 3); };
+    auto finds = [](const QString &s) {
+        return s.mid(s.indexOf(QStringLiteral("Gesamtzahl"))).section(QLatin1Char(' '), 3, 3);
+    };
     std::printf("window:      %.3f s  %s\n", window, qPrintable(windowSummary));
     std::printf("velmora-cli: %.3f s  %s\n", command, qPrintable(cliSummary));
     std::printf("finds agree: %s\n", finds(windowSummary) == finds(cliSummary) ? "yes" : "NO");

@@ -8,8 +8,6 @@
 #include "cMemoryStream.h"
 #include "cZipArchive.h"
 
-#include <zlib.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 

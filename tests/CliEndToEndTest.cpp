@@ -1,22 +1,23 @@
 // velmora-cli on a generated tree of every encoding, against an independent
 // model of the same run (tests/corpus_reference.py).
+#include "QtPrinters.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-
-#include "QtPrinters.h"
-
-#include <gtest/gtest.h>
-
 #include <cstdio>
+#include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
 
 namespace {
 
-QString u(const char *s) { return QString::fromUtf8(s); }
+QString u(const char *s)
+{
+    return QString::fromUtf8(s);
+}
 
 const QString Filter = u("*.txt;*.htm;*.html;*.php");
 
@@ -80,8 +81,8 @@ protected:
 
 TEST_F(Cli, SearchAgreesWithTheReferenceFileByFile)
 {
-    const Result r = run(cli, {u("--folder"), corpus, u("--filter"), Filter, u("--subfolders"), u("--find"),
-                               u("Suchwort")});
+    const Result r =
+        run(cli, {u("--folder"), corpus, u("--filter"), Filter, u("--subfolders"), u("--find"), u("Suchwort")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const Result ref = reference({u("count"), corpus, Filter, u("Suchwort")});
     ASSERT_EQ(ref.exitCode, 0) << ref.err.toStdString();
@@ -96,8 +97,8 @@ TEST_F(Cli, SearchAgreesWithTheReferenceFileByFile)
     const QString last = r.out.trimmed().split(QLatin1Char('\n')).last();
     EXPECT_TRUE(last.startsWith(u("Textsuche abgeschlossen! In %1 Dateien von ").arg(theirs.size())))
         << last.toStdString();
-    EXPECT_TRUE(last.contains(u("Gesamtzahl der Funde: %1   Suchzeit: ").arg(QLocale(QLocale::German).toString(
-        static_cast<qlonglong>(total)))))
+    EXPECT_TRUE(last.contains(u("Gesamtzahl der Funde: %1   Suchzeit: ")
+                                  .arg(QLocale(QLocale::German).toString(static_cast<qlonglong>(total)))))
         << last.toStdString();
     EXPECT_TRUE(last.endsWith(u(" Sek.")));
     // Every line names its encoding.
@@ -136,9 +137,9 @@ TEST_F(Cli, ReplaceWritesWhatTheReferenceWrites)
     const QStringList zips = QDir(backups).entryList({u("backup-*.zip")}, QDir::Files);
     ASSERT_EQ(zips.size(), 1);
     const QString unpacked = m_dir.filePath(u("entpackt"));
-    ASSERT_EQ(run(u("python3"), {u("-m"), u("zipfile"), u("-e"), QDir(backups).filePath(zips.first()), unpacked})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        run(u("python3"), {u("-m"), u("zipfile"), u("-e"), QDir(backups).filePath(zips.first()), unpacked}).exitCode,
+        0);
     std::map<QString, QByteArray> changed;
     for (const auto &[path, bytes] : before)
         if (after.at(path) != bytes)
@@ -180,7 +181,8 @@ TEST_F(Cli, LogAppendsTheReportAndSaysWhere)
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString report = QString::fromUtf8(f.readAll());
-    const QString summary = r.out.trimmed().split(QLatin1Char('\n')).value(r.out.trimmed().count(QLatin1Char('\n')) - 1);
+    const QString summary =
+        r.out.trimmed().split(QLatin1Char('\n')).value(r.out.trimmed().count(QLatin1Char('\n')) - 1);
     EXPECT_TRUE(report.contains(summary + u("\r\n"))) << summary.toStdString();
     EXPECT_TRUE(report.contains(u("Protokoll (Suche)")));
     f.close();

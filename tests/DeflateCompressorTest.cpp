@@ -4,15 +4,14 @@
 
 #include "Crc32.h"
 #include "DeflateConstants.h"
-
-#include <zlib.h>
-
+#include "InflateRaw.h"
 #include "TestSupport.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include <zlib.h>
 
 namespace {
 
@@ -71,7 +70,8 @@ Compressed Compress(const Bytes &data, int level, const std::vector<int> &sizes,
 {
     const Inflated out = InflateRaw(stream.data(), stream.size(), expected.size());
     if (!out.ok || out.bytes != expected)
-        return ::testing::AssertionFailure() << "inflated " << out.bytes.size() << " of " << expected.size() << " bytes";
+        return ::testing::AssertionFailure()
+               << "inflated " << out.bytes.size() << " of " << expected.size() << " bytes";
     return ::testing::AssertionSuccess();
 }
 

@@ -5,16 +5,13 @@
 
 #include "ListModel.h"
 #include "SearchRun.h"
+#include "TestSupport.h"
 #include "cFileResder.h"
 
 #include <QTemporaryDir>
-
-#include "TestSupport.h"
-
-#include <gtest/gtest.h>
-
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <vector>
 
 struct Shown
@@ -104,8 +101,7 @@ protected:
         QStringList out;
         for (int r = 0; r < host.list.ItemCount(); ++r)
             if (!host.list.ItemText(r, 2).isEmpty())
-                out << host.list.ItemText(r, 0) + u("|") + host.list.ItemText(r, 2) + u("|") +
-                           host.list.ItemText(r, 6);
+                out << host.list.ItemText(r, 0) + u("|") + host.list.ItemText(r, 2) + u("|") + host.list.ItemText(r, 6);
         return out;
     }
 

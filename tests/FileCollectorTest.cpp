@@ -2,12 +2,10 @@
 // markers, the stop flag, and never a folder link or a special file.
 #include "FileCollector.h"
 
-#include <QTemporaryDir>
-
 #include "TestSupport.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 namespace {
@@ -41,12 +39,10 @@ protected:
 
 TEST_F(Collect, DepthFirstSortedIgnoringCaseWithMarkers)
 {
-    EXPECT_EQ(collect(u("*.txt"), true),
-              QStringList({u("$RECYCLE.BIN/r.txt"), u(".hidden.txt"), u("A.txt"), u("b.txt"), u("Sub/deep/z.txt"),
-                           u("Sub/x.txt"), u("sub2/y.txt")}));
-    EXPECT_EQ(collect(u("*.txt;*.php"), false),
-              QStringList({u(">>$RECYCLE.BIN"), u(".hidden.txt"), u("A.txt"), u("b.txt"), u("c.PHP"), u(">>Sub"),
-                           u(">>sub2")}));
+    EXPECT_EQ(collect(u("*.txt"), true), QStringList({u("$RECYCLE.BIN/r.txt"), u(".hidden.txt"), u("A.txt"), u("b.txt"),
+                                                      u("Sub/deep/z.txt"), u("Sub/x.txt"), u("sub2/y.txt")}));
+    EXPECT_EQ(collect(u("*.txt;*.php"), false), QStringList({u(">>$RECYCLE.BIN"), u(".hidden.txt"), u("A.txt"),
+                                                             u("b.txt"), u("c.PHP"), u(">>Sub"), u(">>sub2")}));
     EXPECT_EQ(collect(u("*.TXT"), false).filter(u(".txt")).size(), 3);
     EXPECT_TRUE(collect(u("*.doc"), true).isEmpty());
 }

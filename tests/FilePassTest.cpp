@@ -1,12 +1,11 @@
 // The file pass through a recording sink: one case per outcome, asserted on
 // the typed results, never on display strings.
 #include "FilePass.h"
+
 #include "NativePath.h"
-
-#include <QTemporaryDir>
-
 #include "TestSupport.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,7 +36,7 @@ PassSettings replacing(const char *find, const char *replacement)
 struct PassCase
 {
     const char *name;
-    QByteArray file;      // bytes on disk (empty with missing)
+    QByteArray file; // bytes on disk (empty with missing)
     bool missing = false;
     mode_t mode = 0644;
     bool alsoReadOnly = false;
@@ -53,18 +52,22 @@ struct PassCase
 TEST(FilePass, OneResultPerOutcome)
 {
     const PassCase cases[] = {
-        {"written", "alt und alt", false, 0644, false, false, Outcome::Written, 2, TextEncoding::Utf8,
-         "neu und neu"},
+        {"written", "alt und alt", false, 0644, false, false, Outcome::Written, 2, TextEncoding::Utf8, "neu und neu"},
         {"no finds", "nichts", false, 0644, false, false, Outcome::Unchanged, 0, TextEncoding::Utf8, "nichts"},
         {"finds that change nothing", "ALT", false, 0644, false, false, Outcome::Unchanged, 1, TextEncoding::Utf8,
          "ALT", "ALT"},
         {"empty", "", false, 0644, false, false, Outcome::Empty, 0, TextEncoding::Ansi, ""},
-        {"read-only skipped", "alt", false, 0444, false, false, Outcome::SkippedReadOnly, 0, TextEncoding::Ansi,
-         "alt"},
+        {"read-only skipped", "alt", false, 0444, false, false, Outcome::SkippedReadOnly, 0, TextEncoding::Ansi, "alt"},
         {"read-only asked for", "alt", false, 0444, true, false, Outcome::Written, 1, TextEncoding::Utf8, "neu"},
-        {"odd UTF-16 cannot come back", QByteArray("\xFF\xFE" "a\0l\0t\0x", 9), false, 0644, false, false,
-         Outcome::LossyOriginal, 1, TextEncoding::Utf16LE, QByteArray("\xFF\xFE" "a\0l\0t\0x", 9), "neu",
-         "Die Datei lässt sich in ihrer Kodierung (UTF16LE (BOM FF FE)) nicht verlustfrei zurückschreiben"},
+        {"odd UTF-16 cannot come back",
+         QByteArray("\xFF\xFE"
+                    "a\0l\0t\0x",
+                    9),
+         false, 0644, false, false, Outcome::LossyOriginal, 1, TextEncoding::Utf16LE,
+         QByteArray("\xFF\xFE"
+                    "a\0l\0t\0x",
+                    9),
+         "neu", "Die Datei lässt sich in ihrer Kodierung (UTF16LE (BOM FF FE)) nicht verlustfrei zurückschreiben"},
         {"new text the encoding cannot hold", "Pr\xE4mie alt", false, 0644, false, false, Outcome::LossyNewText, 1,
          TextEncoding::Ansi, "Pr\xE4mie alt", "€",
          "Der neue Text enthält Zeichen, die in der Kodierung ANSI nicht darstellbar sind"},

@@ -3,13 +3,11 @@
 #include "FindsDocument.h"
 
 #include "SearchPattern.h"
+#include "TestSupport.h"
 #include "TextSearch.h"
 #include "cFileResder.h"
 
 #include <QTemporaryDir>
-
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,8 +73,11 @@ TEST(LineMode, WholeWordsSelectLines)
         {"Hausboot", false}, {"Baumhaus", false}, {"Haus_1", false}, // inside longer words
         {"(Haus)", true},    {"ein Haus", true},  {"Hausboot, Haus", true}};
     for (const auto &[line, taken] : cases)
-        EXPECT_EQ(FindsDocument::LineHolds(u(line), SearchPattern(QStringLiteral("Haus"), CompareMode::Text), true), taken) << line;
-    EXPECT_TRUE(FindsDocument::LineHolds(u("das Hausboot"), SearchPattern(QStringLiteral("Haus"), CompareMode::Text), false));
+        EXPECT_EQ(FindsDocument::LineHolds(u(line), SearchPattern(QStringLiteral("Haus"), CompareMode::Text), true),
+                  taken)
+            << line;
+    EXPECT_TRUE(
+        FindsDocument::LineHolds(u("das Hausboot"), SearchPattern(QStringLiteral("Haus"), CompareMode::Text), false));
 }
 
 TEST(LineMode, RedMarksTheShownOccurrencesButNeverThePrefix)

@@ -1,11 +1,10 @@
 // The settings file: values kept verbatim, UTF-16LE with CR LF, foreign content kept, damaged files survived.
 #include "IniFile.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -22,7 +21,8 @@ QByteArray utf16le(const QString &text)
 
 TEST(IniFile, ValuesComeBackVerbatimAndLineBreaksAsMarks)
 {
-    const std::pair<QString, QString> cases[] = { // written, stored
+    const std::pair<QString, QString> cases[] = {
+        // written, stored
         {QStringLiteral("  blanks  "), QStringLiteral("  blanks  ")},
         {QStringLiteral("\"quoted\""), QStringLiteral("\"quoted\"")},
         {QStringLiteral("a=b;[x]"), QStringLiteral("a=b;[x]")},
@@ -42,7 +42,9 @@ TEST(IniFile, ValuesComeBackVerbatimAndLineBreaksAsMarks)
         ini.WriteKey(S, K, written);
         EXPECT_EQ(ini.ReadKey(S, K), stored);
         ASSERT_TRUE(ini.Save());
-        struct stat st {};
+        struct stat st
+        {
+        };
         EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0, 0640u);
         EXPECT_EQ(bytesOf(path), utf16le(QStringLiteral("[S]\r\nk=") + stored + QStringLiteral("\r\n")));
         IniFile again(path);
@@ -75,8 +77,10 @@ TEST(IniFile, SectionsAndKeysCompareCaseInsensitivelyAndTrimmed)
     IniFile ini(path);
     ASSERT_TRUE(ini.Load());
     const char *cases[][3] = {
-        {"FRMMAINCONTROLS", "CHKP(11)", "1"}, {" backup ", "BACKUPFOLDER ", " /x "},
-        {"Backup", "Missing", ""},            {"Missing", "BackupFolder", ""},
+        {"FRMMAINCONTROLS", "CHKP(11)", "1"},
+        {" backup ", "BACKUPFOLDER ", " /x "},
+        {"Backup", "Missing", ""},
+        {"Missing", "BackupFolder", ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ini.ReadKey(QString::fromUtf8(c[0]), QString::fromUtf8(c[1])), QString::fromUtf8(c[2])) << c[1];
@@ -102,9 +106,14 @@ TEST(IniFile, RewriteKeepsWhatTheProgramDoesNotKnow)
 TEST(IniFile, DamagedFilesLoadWhatTheyCanAndSaveClean)
 {
     const QString plain = QStringLiteral("[S]\r\nk=Grüße\r\n");
-    const std::pair<QByteArray, QString> cases[] = { // bytes, whole text after saving
-        {QByteArray("[S]\nk=Gr\xC3\xBC\xC3\x9F" "e\n"), plain}, // UTF-8
-        {QByteArray("[S]\r\nk=Gr\xFC\xDF" "e\r\n"), plain},    // 8-bit
+    const std::pair<QByteArray, QString> cases[] = {
+        // bytes, whole text after saving
+        {QByteArray("[S]\nk=Gr\xC3\xBC\xC3\x9F"
+                    "e\n"),
+         plain}, // UTF-8
+        {QByteArray("[S]\r\nk=Gr\xFC\xDF"
+                    "e\r\n"),
+         plain},                                                  // 8-bit
         {utf16le(QStringLiteral("[S]\r\nk=Grüße")) + 'x', plain}, // odd length
         {utf16le(QStringLiteral("[S]\r\nk=Gr\0üße\r\n\0\0")), plain},
         {utf16le(QStringLiteral("vorher=1\r\nMüll\r\n[S]\r\nohne Gleich\r\nk=Grüße\r\n")), plain},

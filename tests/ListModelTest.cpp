@@ -2,7 +2,6 @@
 #include "ListModel.h"
 
 #include "RaisedError.h"
-
 #include "TestSupport.h"
 
 #include <functional>
@@ -12,7 +11,10 @@
 
 namespace {
 
-QVariant key(const char *utf8) { return QVariant(u(utf8)); }
+QVariant key(const char *utf8)
+{
+    return QVariant(u(utf8));
+}
 
 const QLocale kGerman(QLocale::German, QLocale::Germany);
 using Action = std::function<void(ListModel &)>;
@@ -35,13 +37,21 @@ QString snapshot(const ListModel &m)
                         .arg(m.Items().ColumnCount())};
     for (int c = 0; c < m.ColumnCount(); ++c) {
         const Column &col = m.ColumnAt(c);
-        out << QStringLiteral("%1|%2|%3|%4|%5").arg(col.key, col.Caption).arg(static_cast<int>(col.TextAlign)).arg(col.Width).arg(col.Visible);
+        out << QStringLiteral("%1|%2|%3|%4|%5")
+                   .arg(col.key, col.Caption)
+                   .arg(static_cast<int>(col.TextAlign))
+                   .arg(col.Width)
+                   .arg(col.Visible);
     }
     for (int r = 0; r < m.ItemCount(); ++r) {
         const ListItem &row = *m.Items().Item(r);
         for (int t = 0; t < row.SubItemCount(); ++t)
             out << row.Text(t);
-        out << QStringLiteral("%1%2 %3 %4").arg(row.Checked()).arg(row.Selected()).arg(row.Tag()).arg(row.PictureIndex());
+        out << QStringLiteral("%1%2 %3 %4")
+                   .arg(row.Checked())
+                   .arg(row.Selected())
+                   .arg(row.Tag())
+                   .arg(row.PictureIndex());
     }
     return out.join(u'\n');
 }
@@ -173,7 +183,8 @@ TEST(ListModel, KeysMatchWithoutCaseButColumnIndexMatchesExactly)
 
 TEST(ListModel, SortsEachColumnByWhatItsCellsReadAs)
 {
-    const std::pair<QStringList, QStringList> cases[] = { // cells, sorted in order 0
+    const std::pair<QStringList, QStringList> cases[] = {
+        // cells, sorted in order 0
         {texts({"10", "9", "100"}), texts({"100", "10", "9"})},
         {texts({"03.12.2023", "01.02.2024", "15.01.2024"}), texts({"01.02.2024", "15.01.2024", "03.12.2023"})},
         {texts({"abc", "10", "20"}), texts({"20", "10", "abc"})}, // pairs decide: numbers, or text with a word

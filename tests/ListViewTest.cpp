@@ -28,7 +28,8 @@ std::unique_ptr<ListView> MakeList(const QList<int> &widths, int rows, QSize cli
     font.setPixelSize(13);
     list->setFont(font);
     for (int i = 0; i < widths.size(); ++i)
-        list->Model().AddColumn(QStringLiteral("c%1").arg(i), QStringLiteral("Spalte %1").arg(i), TextAlignment::Left, widths[i]);
+        list->Model().AddColumn(QStringLiteral("c%1").arg(i), QStringLiteral("Spalte %1").arg(i), TextAlignment::Left,
+                                widths[i]);
     for (int r = 0; r < rows; ++r)
         list->Model().AddItem(-1, QStringLiteral("r%1").arg(r));
     list->show();
@@ -69,9 +70,18 @@ void Send(ListView &list, QEvent::Type type, QPoint p, Qt::KeyboardModifiers mod
     QCoreApplication::sendEvent(list.viewport(), &event);
 }
 
-void Press(ListView &list, QPoint p, Qt::KeyboardModifiers m = {}) { Send(list, QEvent::MouseButtonPress, p, m); }
-void Move(ListView &list, QPoint p) { Send(list, QEvent::MouseMove, p); }
-void Release(ListView &list, QPoint p, Qt::KeyboardModifiers m = {}) { Send(list, QEvent::MouseButtonRelease, p, m); }
+void Press(ListView &list, QPoint p, Qt::KeyboardModifiers m = {})
+{
+    Send(list, QEvent::MouseButtonPress, p, m);
+}
+void Move(ListView &list, QPoint p)
+{
+    Send(list, QEvent::MouseMove, p);
+}
+void Release(ListView &list, QPoint p, Qt::KeyboardModifiers m = {})
+{
+    Send(list, QEvent::MouseButtonRelease, p, m);
+}
 
 void ClickRow(ListView &list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier, int x = 40)
 {
@@ -530,8 +540,10 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
 
-        QTest::newRow("counts") << 0 << "100 10 9 2" << "2 9 10 100";
-        QTest::newRow("names") << 1 << "A b c d" << "d c b A";
+        QTest::newRow("counts") << 0 << "100 10 9 2"
+                                << "2 9 10 100";
+        QTest::newRow("names") << 1 << "A b c d"
+                               << "d c b A";
     }
     void headerClicksSortBothWays()
     {

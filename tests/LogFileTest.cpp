@@ -2,11 +2,9 @@
 #include "LogFile.h"
 
 #include "FileAttributes.h"
-
-#include <QTemporaryDir>
-
 #include "TestSupport.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -103,11 +101,12 @@ TEST(LogFile, ReportByteForByte)
         {RunMode::SearchAndReplace, 0, "alt", expected(ReplaceTitle, 0, "alt", "neu")},
         {RunMode::SearchAndReplace, 1, "alt", expected(ReplaceTitle, 1, "alt", "neu")},
         {std::nullopt, 0, "alt", expected(nullptr, 0)},
-        {RunMode::SearchOnly, 0, "erste\r\nzweite\r\n\r\ndritte", expected(SearchTitle, 0, "erste\r\nzweite\r\n\r\ndritte")},
+        {RunMode::SearchOnly, 0, "erste\r\nzweite\r\n\r\ndritte",
+         expected(SearchTitle, 0, "erste\r\nzweite\r\n\r\ndritte")},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE("mode=" + std::to_string(c.mode ? static_cast<int>(*c.mode) : -1) + " chkNS=" +
-                     std::to_string(c.chkNS) + " find=" + c.find);
+        SCOPED_TRACE("mode=" + std::to_string(c.mode ? static_cast<int>(*c.mode) : -1) +
+                     " chkNS=" + std::to_string(c.chkNS) + " find=" + c.find);
         Report r(c.mode, c.chkNS, c.find);
         EXPECT_EQ(LogFile::BuildReport(r.in, false), c.want);
         EXPECT_EQ(LogFile::BuildReport(r.in, true), Advice + c.want);

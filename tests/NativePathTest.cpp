@@ -4,10 +4,11 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 #include <tuple>
 
+// The tables of byte strings are laid out by hand, one case a line.
+// clang-format off
 namespace {
 
 TEST(NativePath, AnyBytesComeBackFromTheirText)
@@ -42,3 +43,4 @@ TEST(NativePath, TextShownAndEscapesFound)
 }
 
 } // namespace
+// clang-format on

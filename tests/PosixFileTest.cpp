@@ -4,10 +4,9 @@
 
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <new>
 #include <sys/resource.h>
 
@@ -29,7 +28,9 @@ protected:
     std::string bytesOf(const char *name) const { return FileBytes(path(name)); }
     mode_t modeOf(const char *name) const
     {
-        struct stat st {};
+        struct stat st
+        {
+        };
         ::lstat(path(name).c_str(), &st);
         return st.st_mode;
     }
@@ -54,8 +55,8 @@ TEST_F(PosixFileTest, ReadAll)
         const char *name;
         int error;
         const std::string &content;
-    } cases[] = {{"missing", ENOENT, ""}, {"fifo", EINVAL, ""}, {"folder", EISDIR, ""},
-                 {"empty", 0, ""},        {"large", 0, large}};
+    } cases[] = {
+        {"missing", ENOENT, ""}, {"fifo", EINVAL, ""}, {"folder", EISDIR, ""}, {"empty", 0, ""}, {"large", 0, large}};
     for (const auto &c : cases) {
         std::string buffer = "stale content of an earlier file";
         EXPECT_EQ(PosixFile::ReadAll(path(c.name).c_str(), buffer), c.error) << c.name;

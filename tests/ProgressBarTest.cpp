@@ -18,14 +18,12 @@ struct ProgressCase
 TEST(ProgressBar, Table)
 {
     const ProgressCase cases[] = {
-        {1, 1, 200, 1, 2, true},      // with Min 1 the bar is never empty
-        {-5, 1, 4, 25, 50, true},     // clamped up to Min
-        {9, 1, 4, 100, 200, true},    // clamped down to Max
-        {0, 0, 10, 0, 0, false},      // nothing at zero
-        {100, 100, 100, 100, 200, true},
-        {5, 1, 0, 100, 0, false},     // Max below 1: 100 %, value clamped to 0
-        {1, 1, 3, 33, 66, true},
-        {2, 1, 3, 67, 134, true},
+        {1, 1, 200, 1, 2, true},                                   // with Min 1 the bar is never empty
+        {-5, 1, 4, 25, 50, true},                                  // clamped up to Min
+        {9, 1, 4, 100, 200, true},                                 // clamped down to Max
+        {0, 0, 10, 0, 0, false},                                   // nothing at zero
+        {100, 100, 100, 100, 200, true}, {5, 1, 0, 100, 0, false}, // Max below 1: 100 %, value clamped to 0
+        {1, 1, 3, 33, 66, true},         {2, 1, 3, 67, 134, true},
     };
     for (const auto &c : cases) {
         const ProgressBar::Request r{c.value, c.min, c.max, u("Bitte warten, der Vorgang läuft: "), true};
@@ -45,6 +43,5 @@ TEST(ProgressBar, Table)
     const ProgressBar::Drawing wide = ProgressBar::DrawProgress({3, 1, 3, u("x: "), true}, 200, 20, 60, 10);
     EXPECT_TRUE(wide.TextWhite);
 }
-
 
 } // namespace

@@ -4,7 +4,6 @@
 #include "FakeRunHost.h"
 
 #include <QDirIterator>
-
 #include <cstdlib>
 #include <map>
 
@@ -48,7 +47,9 @@ protected:
 
 TEST_F(Backup, ReplaceRunKeepsTheOriginalsOfChangedFilesOnly)
 {
-    const QByteArray a("Wort in a"), css("p { Wort: 1 }\r\n"), latin("Gr\xF6\xDF" "e Wort");
+    const QByteArray a("Wort in a"), css("p { Wort: 1 }\r\n"),
+        latin("Gr\xF6\xDF"
+              "e Wort");
     file(u("Web/a.txt"), a);
     file(u("Web/css/style.css"), css);
     file(u("Web/css/latin.txt"), latin);
@@ -108,7 +109,8 @@ TEST_F(Backup, AFolderThatTakesNoFileStopsTheRunBeforeAnyChange)
     EXPECT_EQ(host.list.ItemCount(), 13); // the run's empty rows stay: no pass cleared them
     ASSERT_FALSE(host.shown.empty());
     EXPECT_EQ(host.shown.back().icon, RunHost::Icon::Exclamation);
-    EXPECT_TRUE(host.shown.back().text.startsWith(u("Im Backupordner \"/proc/self/\" kann keine Datei angelegt werden")))
+    EXPECT_TRUE(
+        host.shown.back().text.startsWith(u("Im Backupordner \"/proc/self/\" kann keine Datei angelegt werden")))
         << host.shown.back().text.toStdString();
 }
 

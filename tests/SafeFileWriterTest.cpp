@@ -2,19 +2,16 @@
 // exact bytes of its name, and the reason in the user's words when it cannot
 // be done. How the content is replaced (links, permissions, in place) is
 // PosixFileTest's.
-#include "NativePath.h"
 #include "SafeFileWriter.h"
 
 #include "FileResult.h"
-
-#include <QTemporaryDir>
-
+#include "NativePath.h"
 #include "TestSupport.h"
 
-#include <gtest/gtest.h>
-
+#include <QTemporaryDir>
 #include <cerrno>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -51,7 +48,9 @@ TEST(SafeFileWriter, ReasonsInTheUsersWords)
         const char *after;
     } cases[] = {
         {"a.txt", "as read", false, QString(), "new"},
-        {"gr\xF6\xDF" "e.txt", "as read", false, QString(), "new"}, // a name that is not UTF-8
+        {"gr\xF6\xDF"
+         "e.txt",
+         "as read", false, QString(), "new"}, // a name that is not UTF-8
         {"a.txt", "changed by someone else", false, QStringLiteral("Die Datei wurde seit dem Lesen verändert"),
          "changed by someone else"},
         {"a.txt", nullptr, false, QStringLiteral("Datei nicht gefunden"), "<missing>"},
@@ -70,7 +69,8 @@ TEST(SafeFileWriter, ReasonsInTheUsersWords)
         } else {
             ::chmod(native.constData(), 0444);
             ::chmod(folder.constData(), 0555);
-            EXPECT_TRUE(AsOrdinaryUser([&] { return reasonOf(SafeFileWriter::Replace(path, "as read", "new")) == c.reason; }));
+            EXPECT_TRUE(
+                AsOrdinaryUser([&] { return reasonOf(SafeFileWriter::Replace(path, "as read", "new")) == c.reason; }));
             ::chmod(folder.constData(), 0755);
         }
         EXPECT_EQ(FileBytes(native.toStdString()), c.after);

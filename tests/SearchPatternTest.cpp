@@ -3,7 +3,6 @@
 #include "SearchPattern.h"
 
 #include "CaseFold.h"
-
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,11 +2,13 @@
 // passes over trees in every encoding, read-only and unwritable files, the stop
 // button, the summaries and the log button.
 #include "AppPaths.h"
-#include "FileAttributes.h"
 #include "FakeRunHost.h"
+#include "FileAttributes.h"
 
 #include <sys/stat.h>
 
+// The tables of byte strings are laid out by hand, one case a line.
+// clang-format off
 namespace {
 
 struct RefusalCase
@@ -322,3 +324,4 @@ TEST_F(Run, SaveButtonWritesTheLogOnceAndOpensIt)
 }
 
 } // namespace
+// clang-format on

@@ -1,6 +1,5 @@
 // What many tests share: files as bytes, a temporary folder that an ordinary
-// user may enter, random bytes and prose, raw Deflate streams inflated by zlib (where the
-// test includes <zlib.h> first), and with Qt short literals, files by QString
+// user may enter, random bytes and prose, and with Qt short literals, files by QString
 // and readable Qt values in failure messages.
 #pragma once
 
@@ -45,8 +44,8 @@ inline std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed)
 // repeats at every distance.
 inline std::vector<std::uint8_t> Prose(std::size_t n, unsigned seed)
 {
-    static const char *const words[] = {"Datei", "wird", "ersetzt", "Größe", "über", "Suchwort", "<td class=\"x\">",
-                                        "Ordner", "nicht", "gefunden", "\r\n", "1234"};
+    static const char *const words[] = {"Datei",  "wird",  "ersetzt",  "Größe", "über", "Suchwort", "<td class=\"x\">",
+                                        "Ordner", "nicht", "gefunden", "\r\n",  "1234"};
     std::mt19937 rng(seed);
     std::string s;
     while (s.size() < n)
@@ -76,33 +75,6 @@ public:
 private:
     std::string m_path;
 };
-
-#ifdef ZLIB_H
-// A raw Deflate stream inflated by zlib; ok only when it ends exactly at the
-// last byte and inflates to at most limit bytes.
-struct Inflated
-{
-    std::vector<std::uint8_t> bytes;
-    bool ok = false;
-};
-
-inline Inflated InflateRaw(const std::uint8_t *data, std::size_t size, std::size_t limit)
-{
-    Inflated r;
-    r.bytes.resize(limit + 1);
-    z_stream z{};
-    inflateInit2(&z, -15);
-    z.next_in = const_cast<Bytef *>(data);
-    z.avail_in = static_cast<uInt>(size);
-    z.next_out = r.bytes.data();
-    z.avail_out = static_cast<uInt>(r.bytes.size());
-    const int rc = inflate(&z, Z_FINISH);
-    r.bytes.resize(z.total_out);
-    r.ok = rc == Z_STREAM_END && z.avail_in == 0 && r.bytes.size() <= limit;
-    inflateEnd(&z);
-    return r;
-}
-#endif
 
 #ifdef QT_CORE_LIB
 #include "QtPrinters.h"

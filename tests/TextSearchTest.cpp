@@ -30,14 +30,15 @@ TEST(CountOccurrences, Table)
         {"ab", "abc", 0, 0},
         {"ÄPFEL äpfel Äpfel", "äpfel", 1, 3},
         {"Straße STRASSE", "straße", 1, 1}, // one unit never matches two
-        {"\u212A k K", "k", 1, 3},           // the Kelvin sign folds to k
+        {"\u212A k K", "k", 1, 3},          // the Kelvin sign folds to k
         {"😀😀x😀", "😀", 0, 3},
         {"Suchwort suchwort SUCHWORT Suchworte", "Suchwort", 1, 4},
         {"a long text whose only match sits at the very end: Suchwort", "suchwort", 1, 1},
         {"Suchwort at the very start of a long text beyond a vector", "SUCHWORT", 1, 1},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(TextSearch::CountOccurrences(u(c.text), u(c.find), 1, static_cast<CompareMode>(c.compare)), c.expected)
+        EXPECT_EQ(TextSearch::CountOccurrences(u(c.text), u(c.find), 1, static_cast<CompareMode>(c.compare)),
+                  c.expected)
             << c.text << " / " << c.find << " mode " << c.compare;
 }
 
@@ -50,30 +51,20 @@ struct WordCase
 TEST(ReplaceNurGanzeWorte, WholeWordsOfWort)
 {
     const WordCase cases[] = {
-        {"Wort", 1},
-        {"Wort am Anfang", 1},
-        {"am Ende Wort", 1},
-        {"Wort,", 1},
-        {"(Wort)", 1},
-        {"\nWort\t", 1},
-        {"\"Wort\"", 1},
-        {"a+Wort*b~Wort`c|Wort#", 3},
-        {"Worte", 0},
-        {"_Wort", 0},
-        {"Wort2", 0},
-        {"Wortä", 0},
-        {"äWort", 0},
-        {"Antwort", 0},
-        {"Wort Wort,Wort", 3},
-        {"WortWort", 0},
+        {"Wort", 1},   {"Wort am Anfang", 1}, {"am Ende Wort", 1},   {"Wort,", 1},
+        {"(Wort)", 1}, {"\nWort\t", 1},       {"\"Wort\"", 1},       {"a+Wort*b~Wort`c|Wort#", 3},
+        {"Worte", 0},  {"_Wort", 0},          {"Wort2", 0},          {"Wortä", 0},
+        {"äWort", 0},  {"Antwort", 0},        {"Wort Wort,Wort", 3}, {"WortWort", 0},
     };
     for (const auto &c : cases) {
         const auto r = TextSearch::ReplaceNurGanzeWorte(u(c.text), u("Wort"), u("X"), CompareMode::Binary, false);
         EXPECT_EQ(r.count, c.expected) << c.text;
         EXPECT_EQ(r.text, u(c.text)) << "count only leaves the text as it is";
     }
-    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), CompareMode::Text, false).count, 2);
-    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), CompareMode::Binary, false).count, 0);
+    EXPECT_EQ(TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), CompareMode::Text, false).count,
+              2);
+    EXPECT_EQ(
+        TextSearch::ReplaceNurGanzeWorte(u("wort WORT Worte"), u("Wort"), u("X"), CompareMode::Binary, false).count, 0);
 }
 
 struct ReplaceWordCase

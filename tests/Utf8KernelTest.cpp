@@ -2,11 +2,12 @@
 #include "Utf8Kernel.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <tuple>
 
+// The tables of byte strings are laid out by hand, one case a line.
+// clang-format off
 namespace {
 
 using Rule = Utf8Kernel::IllFormed;
@@ -118,3 +119,4 @@ TEST(Utf8Kernel, UnpairedSurrogatesEncodeAsReplacementUnlessEscaped)
 }
 
 } // namespace
+// clang-format on

@@ -1,8 +1,8 @@
 // The byte-array and path kinds of the archive writer's sources and targets.
 #include "VfsHandle.h"
-#include "ZipError.h"
 
 #include "TestSupport.h"
+#include "ZipError.h"
 
 #include <gtest/gtest.h>
 

@@ -38,7 +38,7 @@ TEST(WildcardPattern, Table)
         {"[-a]x", "-x", true},
         {"[a-]x", "-x", true},
         {"a[]b", "ab", true},
-        {"[abc", "a", false},     // unclosed bracket matches nothing
+        {"[abc", "a", false},       // unclosed bracket matches nothing
         {" *.php", "a.php", false}, // a part after "; " starts with a space
         {" *.php", " a.php", true},
         {"*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},

@@ -2,12 +2,10 @@
 #include "WindowSettings.h"
 
 #include "IniFile.h"
+#include "TestSupport.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include "TestSupport.h"
-
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -61,7 +59,8 @@ struct FakeMainWindow
     }
     void add(Kind kind, const char *name, int index, const char *value)
     {
-        controls.push_back(std::make_unique<FakeControl>(kind, QString::fromUtf8(name), index, QString::fromUtf8(value)));
+        controls.push_back(
+            std::make_unique<FakeControl>(kind, QString::fromUtf8(name), index, QString::fromUtf8(value)));
         state.controls.push_back(controls.back().get());
     }
     FakeControl &at(const char *key)
@@ -94,7 +93,8 @@ QString fileText(const QString &path)
 
 TEST(WindowSettings, SavedValueByKind)
 {
-    const std::tuple<Kind, QString, std::optional<QString>> cases[] = { // kind, value, stored (nullopt: no key)
+    const std::tuple<Kind, QString, std::optional<QString>> cases[] = {
+        // kind, value, stored (nullopt: no key)
         {Kind::TextBox, "", ""},
         {Kind::TextBox, "  \"C:\\a b\" ", "  \"C:\\a b\" "},
         {Kind::TextBoxW, "", std::nullopt},
@@ -116,7 +116,8 @@ TEST(WindowSettings, SavedValueByKind)
 
 TEST(WindowSettings, RestoredValueByKindSkipsWhatDoesNotConvert)
 {
-    const std::tuple<Kind, QString, std::optional<QString>, QString> cases[] = { // before, stored, after
+    const std::tuple<Kind, QString, std::optional<QString>, QString> cases[] = {
+        // before, stored, after
         {Kind::TextBox, "entworfen", std::nullopt, "entworfen"},
         {Kind::TextBox, "", "  \"zitiert\" ", "  \"zitiert\" "},
         {Kind::TextBoxW, "", "eins%cc%zwei", "eins\r\nzwei"},
@@ -172,8 +173,8 @@ TEST(WindowSettings, EmptiedTextsAndForeignContent)
 
     // The emptied standard text box writes an empty key; the emptied TextBoxW
     // writes none, so its old value comes back.
-    EXPECT_TRUE(fileText(path).startsWith(QStringLiteral(
-        "[Fremd]\r\nx=1\r\n[frmMainControls]\r\nunbekannt=2\r\ntxtFindW=alt\r\ntxtStartFolder=\r\n")));
+    EXPECT_TRUE(fileText(path).startsWith(
+        QStringLiteral("[Fremd]\r\nx=1\r\n[frmMainControls]\r\nunbekannt=2\r\ntxtFindW=alt\r\ntxtStartFolder=\r\n")));
     FakeMainWindow next;
     WindowSettings::LoadMainWindow(path, next.state);
     EXPECT_EQ(next.at("txtFindW").value, QStringLiteral("alt"));

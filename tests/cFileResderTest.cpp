@@ -1,12 +1,13 @@
 // Reading and writing text files in the five encodings, byte for byte.
 #include "cFileResder.h"
 
-#include <QTemporaryDir>
-
 #include "TestSupport.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+// The tables of byte strings are laid out by hand, one case a line.
+// clang-format off
 namespace {
 
 TextEncoding E(int n)
@@ -168,3 +169,4 @@ TEST(Utf8Conversions, UnpairedSurrogateIsNotLossless)
 }
 
 } // namespace
+// clang-format on

@@ -1,21 +1,26 @@
 // Archives as independent readers see them: every entry inflated by zlib and
 // compared with its input, the whole archive tested by Python's zipfile and
 // by unzip, and the header fields read back byte by byte.
-#include "cMemoryStream.h"
 #include "cZipArchive.h"
 
-#include <zlib.h>
-
+#include "InflateRaw.h"
 #include "TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "cMemoryStream.h"
 
 #include <cstdlib>
+#include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace {
 
-std::uint32_t rd16(const ByteArray &b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
-std::uint32_t rd32(const ByteArray &b, std::size_t at) { return rd16(b, at) | (rd16(b, at + 2) << 16); }
+std::uint32_t rd16(const ByteArray &b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8);
+}
+std::uint32_t rd32(const ByteArray &b, std::size_t at)
+{
+    return rd16(b, at) | (rd16(b, at + 2) << 16);
+}
 
 struct ReadEntry
 {
@@ -48,7 +53,8 @@ std::vector<ReadEntry> readArchive(const ByteArray &zip)
         e.crc = rd32(zip, at + 16);
         e.compressed = rd32(zip, at + 20);
         e.size = rd32(zip, at + 24);
-        const std::uint32_t nameLen = rd16(zip, at + 28), extraLen = rd16(zip, at + 30), commentLen = rd16(zip, at + 32);
+        const std::uint32_t nameLen = rd16(zip, at + 28), extraLen = rd16(zip, at + 30),
+                            commentLen = rd16(zip, at + 32);
         e.attributes = rd32(zip, at + 38);
         e.offset = rd32(zip, at + 42);
         e.name.assign(zip.begin() + static_cast<long>(at + 46), zip.begin() + static_cast<long>(at + 46 + nameLen));
@@ -151,7 +157,9 @@ TEST(cZipArchive, NamesInCodePage437OrUtf8)
         std::uint32_t flags;
         std::string stored;
     } cases[] = {
-        {"ordner\\Größe.txt", 0, "ordner/Gr\x94\xE1" "e.txt"},
+        {"ordner\\Größe.txt", 0,
+         "ordner/Gr\x94\xE1"
+         "e.txt"},
         {"Ελληνικά.txt", 0x0800, "Ελληνικά.txt"},
         {"Привет.txt", 0x0800, "Привет.txt"},
     };

@@ -1,12 +1,14 @@
 // The whole program through its main window, offscreen: its buttons clicked,
 // message boxes answered through the run host.
+#include "frmMain.h"
+
 #include "AppPaths.h"
 #include "ListModel.h"
 #include "ListView.h"
 #include "ProgressBox.h"
+#include "TestSupport.h"
 #include "TextBoxW.h"
 #include "WindowRunHost.h"
-#include "frmMain.h"
 #include "frmRTF.h"
 
 #include <QCheckBox>
@@ -16,9 +18,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include "TestSupport.h"
-
 #include <deque>
 
 namespace {
@@ -59,17 +58,17 @@ private slots:
     void initTestCase()
     {
         AppPaths::SetProgramFolderForTesting(m_program.path());
-        WindowRunHost::SetMessageHook([this](const QString &text, RunHost::Buttons b, RunHost::Icon i,
-                                             const QString &title) {
-            m_shown.push_back({text, title, i});
-            if (b == RunHost::Buttons::Ok)
-                return RunHost::Answer::Ok;
-            if (m_answers.empty())
-                return RunHost::Answer::No;
-            const RunHost::Answer a = m_answers.front();
-            m_answers.pop_front();
-            return a;
-        });
+        WindowRunHost::SetMessageHook(
+            [this](const QString &text, RunHost::Buttons b, RunHost::Icon i, const QString &title) {
+                m_shown.push_back({text, title, i});
+                if (b == RunHost::Buttons::Ok)
+                    return RunHost::Answer::Ok;
+                if (m_answers.empty())
+                    return RunHost::Answer::No;
+                const RunHost::Answer a = m_answers.front();
+                m_answers.pop_front();
+                return a;
+            });
         WindowRunHost::SetOpenHook([](const QString &) {});
     }
     void init()

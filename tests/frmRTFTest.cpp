@@ -5,6 +5,7 @@
 
 #include "IFileOpener.h"
 #include "RichTextBox.h"
+#include "TestSupport.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -15,8 +16,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QtTest>
-
-#include "TestSupport.h"
 
 namespace {
 
@@ -131,11 +130,22 @@ private slots:
         };
         const QString lineCaption = QStringLiteral(" Die Fundstellen mit Zeilennummer für Datei: ");
         const Case cases[] = {
-            {"Wortart\r\n(Wort)\nWorte Wort", "Wort", true, lineCaption + "f.txt", false,
-             QStringLiteral("Z     2: (Wort)\nZ     3: Worte Wort\n"), {"10:Wort", "31:Wort"},
+            {"Wortart\r\n(Wort)\nWorte Wort",
+             "Wort",
+             true,
+             lineCaption + "f.txt",
+             false,
+             QStringLiteral("Z     2: (Wort)\nZ     3: Worte Wort\n"),
+             {"10:Wort", "31:Wort"},
              {"0:Z     2: ", "16:Z     3: "}},
-            {"a\r\nEnde\r\nAnfang\r\nb", "Ende\r\nAnfang", false, QStringLiteral(" Die Fundstellen für Datei: f.txt"),
-             true, QStringLiteral("a\nEnde\nAnfang\nb"), {"2:Ende\nAnfang"}, {}},
+            {"a\r\nEnde\r\nAnfang\r\nb",
+             "Ende\r\nAnfang",
+             false,
+             QStringLiteral(" Die Fundstellen für Datei: f.txt"),
+             true,
+             QStringLiteral("a\nEnde\nAnfang\nb"),
+             {"2:Ende\nAnfang"},
+             {}},
             {QByteArray(), "Wort", false, lineCaption + "fehlt.txt", false, QString(), {}, {}},
         };
         for (const Case &c : cases) {
@@ -180,8 +190,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         for (const char *button : {"cmdEdit", "cmdExplorer", "cmdAnwendung"})
             QTest::mouseClick(child<QPushButton>(w, QLatin1String(button)), Qt::LeftButton);
-        QCOMPARE(recorder.calls, (QStringList{"editor|" + path, QStringLiteral("folder|/home/u/Mein Ordner/"),
-                                              "default|" + path}));
+        QCOMPARE(recorder.calls,
+                 (QStringList{"editor|" + path, QStringLiteral("folder|/home/u/Mein Ordner/"), "default|" + path}));
     }
 
     void oneViewerReloadsInPlace()
@@ -200,7 +210,8 @@ private slots:
         cleanup();
         QVERIFY(!frmRTF::Existing());
         frmRTF::ShowFinds(a, QStringLiteral("Wort"), false, false);
-        QVERIFY(child<QCheckBox>(*frmRTF::Existing(), QStringLiteral("chkTop"))->isChecked()); // a new one starts ticked
+        QVERIFY(
+            child<QCheckBox>(*frmRTF::Existing(), QStringLiteral("chkTop"))->isChecked()); // a new one starts ticked
     }
 };
 

@@ -6,7 +6,6 @@
 
 #include <QPointer>
 #include <QWidget>
-
 #include <functional>
 
 class WidgetSettingsControl : public ISettingsControl

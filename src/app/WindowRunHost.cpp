@@ -139,7 +139,7 @@ void WindowRunHost::SetInputsEnabled(bool on)
 {
     m_sinceEvents.invalidate(); // a run starts or ends: let the next events through at once
     for (QWidget *w : std::initializer_list<QWidget *>{m_window.cmdStart[0], m_window.cmdStart[1], m_window.drvFolder,
-                                                        m_window.dirFolder, m_window.txtPattern})
+                                                       m_window.dirFolder, m_window.txtPattern})
         w->setEnabled(on);
 }
 

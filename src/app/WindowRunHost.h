@@ -5,7 +5,6 @@
 #include "RunHost.h"
 
 #include <QElapsedTimer>
-
 #include <functional>
 
 class frmMain;

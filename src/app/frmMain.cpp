@@ -372,8 +372,7 @@ void frmMain::ListView1_DblClick(int row)
     if (!file)
         return; // an empty filler row
     // After a replace the file holds the replacement text, not the search text.
-    const QString text =
-        m_run.LastMode() == RunMode::SearchAndReplace ? txtReplaceW->Text() : txtFindW->Text();
+    const QString text = m_run.LastMode() == RunMode::SearchAndReplace ? txtReplaceW->Text() : txtFindW->Text();
     frmRTF::ShowFinds(file->path, text, chkNurGanzeWorte->isChecked(), chkCaseSensitive->isChecked());
 }
 

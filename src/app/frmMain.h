@@ -7,7 +7,6 @@
 #include "WindowRunHost.h"
 
 #include <QWidget>
-
 #include <array>
 #include <memory>
 #include <vector>

@@ -167,7 +167,9 @@ PosixFile::ReplaceResult PosixFile::Replace(const char *path, const void *data, 
             return {Step::Check, err};
     }
 
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (exists) {
         if (::stat(target.c_str(), &st) != 0)
             return {Step::Write, errno};

@@ -90,8 +90,7 @@ public:
     // folder, which is flushed to disk and renamed over the original. The
     // original's permission bits and, where permitted, owner are kept. A
     // symbolic link is written through to its target and stays a link.
-    static ReplaceResult Replace(const char *path, const void *data, std::size_t size,
-                                 const ReplaceOptions &options);
+    static ReplaceResult Replace(const char *path, const void *data, std::size_t size, const ReplaceOptions &options);
 
     // 0 when a new file can be made in folder (a probe file is created and
     // removed again), else errno.

@@ -13,11 +13,9 @@
 // x86-64) and one with __attribute__((target("avx2"))) for 256 bits, called
 // only when the processor has AVX2. No vector is passed or returned by value
 // between functions: across targets its calling convention would differ.
-template <int Bits>
-struct VectorWidth;
+template <int Bits> struct VectorWidth;
 
-template <>
-struct VectorWidth<128>
+template <> struct VectorWidth<128>
 {
     typedef short Units __attribute__((vector_size(16)));
     static constexpr int Count = 8; // code units in Units
@@ -41,8 +39,7 @@ struct VectorWidth<128>
     static bool Available() { return true; }
 };
 
-template <>
-struct VectorWidth<256>
+template <> struct VectorWidth<256>
 {
     typedef short Units __attribute__((vector_size(32)));
     static constexpr int Count = 16;

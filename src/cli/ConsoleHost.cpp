@@ -6,8 +6,7 @@
 
 ConsoleHost::ConsoleHost(RunOptions options, bool answerYes, std::FILE *messages)
     : m_options(std::move(options)), m_answerYes(answerYes), m_messages(messages)
-{
-}
+{}
 
 QString ConsoleHost::ApplicationTitle() const
 {
@@ -26,7 +25,6 @@ RunDialogs::Answer ConsoleHost::MessageBox(const QString &text, Buttons buttons,
     }
     if (m_answerYes)
         return Answer::Yes;
-    std::fprintf(m_messages, "%s\n\n%s\n", shown.toLocal8Bit().constData(),
-                 "Nein (ohne --yes wird nichts geändert).");
+    std::fprintf(m_messages, "%s\n\n%s\n", shown.toLocal8Bit().constData(), "Nein (ohne --yes wird nichts geändert).");
     return Answer::No;
 }

@@ -6,7 +6,6 @@
 #include "RunView.h"
 
 #include <QString>
-
 #include <cstdio>
 
 class ConsoleHost : public RunDialogs, public RunView

@@ -10,7 +10,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -138,10 +137,10 @@ int parse(const QStringList &args, Call &call)
     }
 
     RunOptions &o = call.options;
-    o.txtStartFolder = parser.isSet(QStringLiteral("folder")) ? absolute(parser.value(QStringLiteral("folder")))
-                                                               : currentFolder();
+    o.txtStartFolder =
+        parser.isSet(QStringLiteral("folder")) ? absolute(parser.value(QStringLiteral("folder"))) : currentFolder();
     o.txtPattern = parser.isSet(QStringLiteral("filter")) ? parser.value(QStringLiteral("filter"))
-                                                           : QStringLiteral("*.txt;*.htm;*.html;*.php");
+                                                          : QStringLiteral("*.txt;*.htm;*.html;*.php");
     auto text = [&](const char *option, const char *fileOption, QString &target, bool &given) {
         const QString file = QString::fromLatin1(fileOption);
         if (parser.isSet(file)) {

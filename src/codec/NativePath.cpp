@@ -63,6 +63,5 @@ QUrl NativePath::Url(const QString &path)
 {
     if (!HasEscapes(path))
         return QUrl::fromLocalFile(path);
-    return QUrl(QStringLiteral("file://") + QString::fromLatin1(Encode(path).toPercentEncoding("/")),
-                QUrl::StrictMode);
+    return QUrl(QStringLiteral("file://") + QString::fromLatin1(Encode(path).toPercentEncoding("/")), QUrl::StrictMode);
 }

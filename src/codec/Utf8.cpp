@@ -32,8 +32,8 @@ QByteArray Utf8::Encode(QStringView text)
 {
     const std::size_t n = static_cast<std::size_t>(text.size());
     QByteArray out(static_cast<qsizetype>(Utf8Kernel::MaxEncodedSize(n)), Qt::Uninitialized);
-    out.resize(static_cast<qsizetype>(
-        Utf8Kernel::Encode(reinterpret_cast<const char16_t *>(text.data()), n, out.data())));
+    out.resize(
+        static_cast<qsizetype>(Utf8Kernel::Encode(reinterpret_cast<const char16_t *>(text.data()), n, out.data())));
     return out;
 }
 

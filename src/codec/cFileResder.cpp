@@ -2,10 +2,9 @@
 // any of the five encodings with its byte order mark.
 #include "cFileResder.h"
 
-#include "Utf8.h"
-
 #include "NativePath.h"
 #include "PosixFile.h"
+#include "Utf8.h"
 
 #include <cstring>
 #include <new>

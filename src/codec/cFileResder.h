@@ -17,8 +17,7 @@ public:
     // creates a file: a missing or unreadable one reads as empty text with
     // Encoding 0. The raw bytes of the file are left in *rawBytes when given,
     // so a caller can back them up or compare them without reading again.
-    QString FileRead(const QString &sFileName, bool EnsureWinLFs = false,
-                     QByteArray *rawBytes = nullptr);
+    QString FileRead(const QString &sFileName, bool EnsureWinLFs = false, QByteArray *rawBytes = nullptr);
 
     // Writes text as the whole content of the file; true when every byte was
     // written. This writes in place: callers that must never leave a file

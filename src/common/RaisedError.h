@@ -10,8 +10,7 @@ class RaisedError : public std::exception
 public:
     RaisedError(int number, QString description, QString source)
         : Number(number), Description(std::move(description)), Source(std::move(source))
-    {
-    }
+    {}
 
     const char *what() const noexcept override { return "RaisedError"; }
 

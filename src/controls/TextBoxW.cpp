@@ -5,7 +5,6 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 TextBoxW::TextBoxW(QWidget *parent) : QWidget(parent), m_font(QStringLiteral("Arial"), 9)

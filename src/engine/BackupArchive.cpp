@@ -3,7 +3,6 @@
 
 #include "FileNames.h"
 #include "LocaleDateTime.h"
-
 #include "NativePath.h"
 #include "PosixFile.h"
 
@@ -34,8 +33,7 @@ BackupArchive::BackupArchive(const QString &folder, const QString &startFolder, 
     : m_path(FileNames::AddBackslash(folder) + QStringLiteral("backup-") + LocaleDateTime::ForFileName(now, locale) +
              QStringLiteral(".zip")),
       m_nameBase(FileNames::FolderOf(startFolder))
-{
-}
+{}
 
 QString BackupArchive::EntryName(const QString &path) const
 {

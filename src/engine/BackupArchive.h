@@ -9,7 +9,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
-
 #include <memory>
 
 class BackupArchive

@@ -3,7 +3,6 @@
 #include "CaseFold.h"
 
 #include <QChar>
-
 #include <array>
 #include <vector>
 

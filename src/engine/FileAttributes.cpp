@@ -2,7 +2,6 @@
 #include "FileAttributes.h"
 
 #include "FileNames.h"
-
 #include "NativePath.h"
 
 #include <sys/stat.h>

@@ -2,9 +2,8 @@
 #include "FileCollector.h"
 
 #include "FileNames.h"
-#include "WildcardPattern.h"
-
 #include "NativePath.h"
+#include "WildcardPattern.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -75,11 +74,9 @@ void store(QStringList &files, int &nextIndex, QString entry)
 
 FileCollector::FileCollector(const int &abortFlag, std::function<void()> yield)
     : m_abortFlag(abortFlag), m_yield(std::move(yield))
-{
-}
+{}
 
-int FileCollector::CollectFiles(QString Folder, const QString &Filter, QStringList &Files, bool Recurse,
-                                int &NextIndex)
+int FileCollector::CollectFiles(QString Folder, const QString &Filter, QStringList &Files, bool Recurse, int &NextIndex)
 {
     if (m_yield)
         m_yield();

@@ -38,8 +38,7 @@ private:
 
 FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
     : m_settings(settings), m_pattern(settings.find, settings.compare), m_backup(backup)
-{
-}
+{}
 
 void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
 {
@@ -95,9 +94,9 @@ FileResult FilePass::Process(const QString &path)
         return r;
     }
     if (!m_settings.wholeWords)
-        replaced = r.count > 0 ? TextSearch::ReplaceAll(text, m_settings.find, m_settings.replacement,
-                                                        m_settings.compare)
-                               : text;
+        replaced = r.count > 0
+                       ? TextSearch::ReplaceAll(text, m_settings.find, m_settings.replacement, m_settings.compare)
+                       : text;
     r.outcome = replaceStep(path, text, replaced, raw, r.encoding, r.error);
     return r;
 }

@@ -10,7 +10,6 @@
 #include "cFileResder.h"
 
 #include <QString>
-
 #include <functional>
 #include <vector>
 

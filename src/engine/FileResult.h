@@ -17,12 +17,12 @@ struct FileResult
         SkippedReadOnly, // read-only, and read-only files were not asked for
         Missing,         // gone (or no longer a file) since it was listed
         // Searched, with finds, but not written:
-        LossyOriginal,  // its bytes do not come back from its text in its encoding
-        LossyNewText,   // the new text holds characters its encoding cannot hold
-        BackupFailed,   // its original could not be added to the backup
-        ChangedOnDisk,  // its bytes changed since they were read
+        LossyOriginal,   // its bytes do not come back from its text in its encoding
+        LossyNewText,    // the new text holds characters its encoding cannot hold
+        BackupFailed,    // its original could not be added to the backup
+        ChangedOnDisk,   // its bytes changed since they were read
         GoneBeforeWrite, // it vanished between reading and writing
-        WriteFailed,    // the system refused the write (see `error`)
+        WriteFailed,     // the system refused the write (see `error`)
     };
 
     QString path;        // as the file system gives it (see NativePath)

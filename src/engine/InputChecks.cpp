@@ -63,8 +63,7 @@ InputChecks::Verdict InputChecks::CheckTexts(RunMode mode, const RunOptions &o, 
             RunDialogs::Buttons::Ok, RunDialogs::Icon::Information, title + QStringLiteral(": Hinweis..."));
         return Verdict::Refused;
     }
-    if (m_dialogs.MessageBox(ConfirmationText(o, backupFolder), RunDialogs::Buttons::YesNo,
-                             RunDialogs::Icon::Question,
+    if (m_dialogs.MessageBox(ConfirmationText(o, backupFolder), RunDialogs::Buttons::YesNo, RunDialogs::Icon::Question,
                              title + QStringLiteral(": Kontrollabfrage...")) != RunDialogs::Answer::Yes)
         return Verdict::Declined;
     return Verdict::Go;
@@ -110,9 +109,9 @@ QString InputChecks::ConfirmationText(const RunOptions &o, const QString &backup
     if (o.chkNS != 0)
         lines << QStringLiteral(" - Ersetzen nur in selektierten Dateien (ja/nein): ") + BooleanWord(o.chkNS);
     lines << QStringLiteral(" - Ein Backup erstellen (ja/nein): ") + BooleanWord(o.chkBackup)
-          << QStringLiteral(" - Die ausgewählten Dateiendungen (Dateifilter):")
-          << QStringLiteral("   ") + o.txtPattern << QString() << QStringLiteral("Ausgewählt als Startordner ist: ")
-          << o.txtStartFolder << QString() << QStringLiteral("Ausgewählt als BackUP-Ordner ist : ") << backupFolder
-          << QString() << QStringLiteral("Sind Sie sich wirklich sicher?");
+          << QStringLiteral(" - Die ausgewählten Dateiendungen (Dateifilter):") << QStringLiteral("   ") + o.txtPattern
+          << QString() << QStringLiteral("Ausgewählt als Startordner ist: ") << o.txtStartFolder << QString()
+          << QStringLiteral("Ausgewählt als BackUP-Ordner ist : ") << backupFolder << QString()
+          << QStringLiteral("Sind Sie sich wirklich sicher?");
     return lines.join(CrLf);
 }

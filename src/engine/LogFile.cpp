@@ -3,11 +3,11 @@
 
 #include "FileAttributes.h"
 #include "LocaleDateTime.h"
+#include "NativePath.h"
 #include "NumberFormat.h"
+#include "PosixFile.h"
 #include "cFileResder.h"
 
-#include "NativePath.h"
-#include "PosixFile.h"
 #include <QFileInfo>
 #include <fcntl.h>
 #include <unistd.h>
@@ -105,8 +105,7 @@ LogFile::Result LogFile::Save(const QString &path, const LogInput &in)
         if (length < 0)
             return Result::Failed;
         const QString report = BuildReport(in, length == 0);
-        return writeReport(path, cFileResder::EncodeText(report, TextEncoding::Utf8)) ? Result::Saved
-                                                                                        : Result::Failed;
+        return writeReport(path, cFileResder::EncodeText(report, TextEncoding::Utf8)) ? Result::Saved : Result::Failed;
     } catch (...) {
         return Result::Failed;
     }

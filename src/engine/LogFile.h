@@ -6,7 +6,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
-
 #include <optional>
 #include <vector>
 
@@ -14,15 +13,15 @@ struct LogInput
 {
     QString txtStartFolder, txtPattern, txtFindW, txtReplaceW;
     int chkUnterordner = 0, chkCaseSensitive = 0, chkAuchSchreibschutz = 0, chkNS = 0;
-    QString lblInfo;              // the summary line of the last run
-    std::optional<RunMode> mode;  // what the last pass did; none: no title
+    QString lblInfo;             // the summary line of the last run
+    std::optional<RunMode> mode; // what the last pass did; none: no title
     struct Row
     {
         int count = 0;
         QString path;
         bool checked = false;
     };
-    std::vector<Row> rows; // the files of the result list, in its order
+    std::vector<Row> rows;  // the files of the result list, in its order
     int filesCollected = 0; // files collected by the last run; 0 means: do nothing
     QDateTime now;
     QLocale locale;

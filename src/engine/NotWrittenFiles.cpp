@@ -15,9 +15,9 @@ QString NotWrittenFiles::Message(const std::vector<FileResult> &files, const QLo
         return QString();
     const QString crLf = QStringLiteral("\r\n");
     const int n = static_cast<int>(files.size());
-    QString text = n == 1 ? QStringLiteral("1 Datei mit Funden wurde nicht geändert:")
-                          : QStringLiteral("%1 Dateien mit Funden wurden nicht geändert:")
-                                .arg(NumberFormat::Grouped(n, locale));
+    QString text =
+        n == 1 ? QStringLiteral("1 Datei mit Funden wurde nicht geändert:")
+               : QStringLiteral("%1 Dateien mit Funden wurden nicht geändert:").arg(NumberFormat::Grouped(n, locale));
     text += crLf;
     const int shown = std::min(n, 20);
     for (int i = 0; i < shown; ++i) {

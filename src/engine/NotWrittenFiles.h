@@ -6,7 +6,6 @@
 
 #include <QLocale>
 #include <QString>
-
 #include <vector>
 
 class NotWrittenFiles : public ResultSink

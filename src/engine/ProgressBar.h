@@ -21,11 +21,11 @@ public:
 
     struct Drawing
     {
-        int Value = 0;      // clamped into Min..Max
-        int Percent = 0;    // 0..100
-        bool Bar = false;   // whether the bar is drawn at all
-        int BarWidth = 0;   // pixels from the left edge
-        QString Text;       // empty when no text is shown
+        int Value = 0;    // clamped into Min..Max
+        int Percent = 0;  // 0..100
+        bool Bar = false; // whether the bar is drawn at all
+        int BarWidth = 0; // pixels from the left edge
+        QString Text;     // empty when no text is shown
         int TextLeft = 0;
         int TextTop = 0;
         bool TextWhite = true; // white over the bar, yellow beside it

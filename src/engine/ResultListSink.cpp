@@ -8,8 +8,7 @@
 
 ResultListSink::ResultListSink(ListModel &list, std::vector<FileResult> &rows, const QLocale &locale)
     : m_list(list), m_rows(rows), m_locale(locale)
-{
-}
+{}
 
 void ResultListSink::FileDone(const FileResult &result, int)
 {

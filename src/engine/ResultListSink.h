@@ -6,7 +6,6 @@
 #include "ResultSink.h"
 
 #include <QLocale>
-
 #include <vector>
 
 class ListModel;

@@ -54,8 +54,8 @@ void RunBackup::Complete(int filesWithFinds)
         return;
     }
     m_dialogs.MessageBox(QStringLiteral("Die Sicherung konnte nicht gespeichert werden:") + CrLf +
-                             backup->ArchivePath() + QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf +
-                             CrLf + QStringLiteral("Auch im Ausweichordner %1 war das nicht möglich.").arg(home) +
-                             CrLf + QStringLiteral("Es gibt KEINE Sicherung der geänderten Dateien!"),
+                             backup->ArchivePath() + QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf + CrLf +
+                             QStringLiteral("Auch im Ausweichordner %1 war das nicht möglich.").arg(home) + CrLf +
+                             QStringLiteral("Es gibt KEINE Sicherung der geänderten Dateien!"),
                          RunDialogs::Buttons::Ok, RunDialogs::Icon::Critical, m_dialogs.ApplicationTitle());
 }

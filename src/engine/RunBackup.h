@@ -5,7 +5,6 @@
 #include "RunDialogs.h"
 
 #include <QString>
-
 #include <memory>
 
 class BackupArchive;

@@ -8,7 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes)
+SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes,
+                                               const QByteArray &newBytes)
 {
     PosixFile::ReplaceOptions options;
     options.inPlaceFallback = true;

@@ -77,8 +77,7 @@ inline bool firstMatch(const SearchPattern &p, const char16_t *t, qsizetype bloc
 // where both the first and the second unit can start a match. They read
 // units at .. at + Count. SetTest compares with every unit of both sets;
 // OrTest, for the or-form, sets the or-bits and compares once.
-template <class V>
-struct SetTest
+template <class V> struct SetTest
 {
     using Units = typename V::Units;
     static constexpr int Count = V::Count;
@@ -108,8 +107,7 @@ struct SetTest
     Units a0, a1, a2, a3, b0, b1, b2, b3;
 };
 
-template <class V>
-struct OrTest
+template <class V> struct OrTest
 {
     using Units = typename V::Units;
     static constexpr int Count = V::Count;
@@ -200,8 +198,7 @@ qsizetype countNarrow(const SearchPattern &p, const SearchPattern::Candidates &c
 }
 
 __attribute__((target("avx2"))) qsizetype countWide(const SearchPattern &p, const SearchPattern::Candidates &c,
-                                                    const char16_t *t, qsizetype size, qsizetype &from,
-                                                    qsizetype last)
+                                                    const char16_t *t, qsizetype size, qsizetype &from, qsizetype last)
 {
     return countWith(p, OrTest<Wide>(c), t, size, from, last);
 }
@@ -225,8 +222,8 @@ SearchPattern::SearchPattern(QStringView find, CompareMode compare) : m_needle(f
     // load then looks at the next unit, so a single unit is handled by the
     // plain scan instead.
     if (m_needle.size() > 1)
-        m_candidates.usable = candidatesFor(n[0], fold, m_candidates.first) &&
-                              candidatesFor(n[1], fold, m_candidates.second);
+        m_candidates.usable =
+            candidatesFor(n[0], fold, m_candidates.first) && candidatesFor(n[1], fold, m_candidates.second);
     if (m_candidates.usable) {
         Candidates &c = m_candidates;
         c.byOr = orForm(c.first, c.firstValue, c.firstOr) && orForm(c.second, c.secondValue, c.secondOr);

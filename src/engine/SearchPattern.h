@@ -6,7 +6,6 @@
 
 #include <QString>
 #include <QStringView>
-
 #include <array>
 
 class SearchPattern
@@ -60,7 +59,7 @@ public:
 private:
     qsizetype scalarIndexIn(const char16_t *t, qsizetype from, qsizetype last) const;
 
-    QString m_needle;                 // lower-cased in text comparison
+    QString m_needle;                  // lower-cased in text comparison
     const char16_t *m_lower = nullptr; // the lower-case table in text comparison
     Candidates m_candidates;
 };

@@ -228,7 +228,8 @@ void SearchRun::finishRun(RunMode mode, double seconds)
                              true};
     m_view.DrawProgress(end);
     if (AbortFlag > 0)
-        m_view.DrawProgress({AbortFlag, 1, FileTotal, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "), true});
+        m_view.DrawProgress(
+            {AbortFlag, 1, FileTotal, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "), true});
 
     m_view.SetBusyCursor(false);
     if (mode == RunMode::SearchAndReplace)

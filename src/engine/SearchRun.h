@@ -13,7 +13,6 @@
 #include "RunMode.h"
 
 #include <QString>
-
 #include <optional>
 #include <vector>
 

@@ -36,7 +36,7 @@ int TextSearch::CountOccurrences(const QString &Text, const QString &Find, int S
 }
 
 TextSearch::WholeWords TextSearch::ReplaceNurGanzeWorte(const QString &sText, const QString &sWord,
-                                                       const QString &eWord, CompareMode cSensitive, bool ersetzen)
+                                                        const QString &eWord, CompareMode cSensitive, bool ersetzen)
 {
     WholeWords result;
     const SearchPattern pattern(sWord, cSensitive);
@@ -78,7 +78,8 @@ TextSearch::WholeWords TextSearch::ReplaceNurGanzeWorte(const QString &sText, co
     return result;
 }
 
-QString TextSearch::ReplaceAll(const QString &Text, const QString &Find, const QString &Replacement, CompareMode Compare)
+QString TextSearch::ReplaceAll(const QString &Text, const QString &Find, const QString &Replacement,
+                               CompareMode Compare)
 {
     const SearchPattern pattern(Find, Compare);
     if (pattern.isEmpty())

@@ -54,10 +54,10 @@ public:
     // Paragraphs separated by a single '\n' (one position each, as in the
     // text view); in line mode every shown line ends with one.
     QString Text;
-    std::vector<Range> Red;      // the occurrences: ascending, never overlapping
-    std::vector<Range> Grey;     // the line prefixes ("courier new" 8): ascending
-    qsizetype FirstRedLine = -1; // 0-based paragraph of the first red range
-    QString PositionCaption;     // "Zeile: " and the 1-based line of the first red range
-    qsizetype FileLines = 0;     // lines of the file (line mode), shown or not
+    std::vector<Range> Red;                     // the occurrences: ascending, never overlapping
+    std::vector<Range> Grey;                    // the line prefixes ("courier new" 8): ascending
+    qsizetype FirstRedLine = -1;                // 0-based paragraph of the first red range
+    QString PositionCaption;                    // "Zeile: " and the 1-based line of the first red range
+    qsizetype FileLines = 0;                    // lines of the file (line mode), shown or not
     TextEncoding Encoding = TextEncoding::Ansi; // as the reader reported it
 };

@@ -13,8 +13,8 @@ public:
     Column();
     explicit Column(const QString &columnKey);
 
-    QString key;            // identifier of the column within its collection
-    QString Caption;        // header text
+    QString key;     // identifier of the column within its collection
+    QString Caption; // header text
     TextAlignment TextAlign = TextAlignment::Left;
     int Width = 0;          // in pixels
     int WidthAutoSized = 0; // width found by auto-sizing the column

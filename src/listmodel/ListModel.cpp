@@ -121,8 +121,8 @@ int ListModel::ItemPictureIndex(int Index) const
     return Row(Index).PictureIndex();
 }
 
-void ListModel::AddColumn(const QString &key, const QString &Caption, TextAlignment TextAlign, int Width, bool Resizable,
-                          bool Visible)
+void ListModel::AddColumn(const QString &key, const QString &Caption, TextAlignment TextAlign, int Width,
+                          bool Resizable, bool Visible)
 {
     if (m_Items.ItemCount() > 0)
         raiseColumnsLocked();

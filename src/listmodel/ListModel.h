@@ -39,8 +39,9 @@ public:
     int ItemPictureIndex(int Index) const;
 
     // Columns can be added or removed only while the list has no rows (error 33).
-    void AddColumn(const QString &key = QString(), const QString &Caption = QString(), TextAlignment TextAlign = TextAlignment::Left,
-                   int Width = 300, bool Resizable = true, bool Visible = true);
+    void AddColumn(const QString &key = QString(), const QString &Caption = QString(),
+                   TextAlignment TextAlign = TextAlignment::Left, int Width = 300, bool Resizable = true,
+                   bool Visible = true);
     void RemoveColumn(const QVariant &Index);
     int ColumnCount() const { return m_Columns.Count(); }
     QString ColumnKey(int Index) const;

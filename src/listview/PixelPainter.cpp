@@ -106,7 +106,8 @@ void PixelPainter::Edge(const QRect &rect, EdgeKind kind, int sides, const EdgeS
     }
 }
 
-void PixelPainter::Text(const QRect &rect, const QString &text, TextAlignment align, const QColor &color, const QFont &font)
+void PixelPainter::Text(const QRect &rect, const QString &text, TextAlignment align, const QColor &color,
+                        const QFont &font)
 {
     if (text.isEmpty() || rect.width() < 1 || rect.height() < 1)
         return;

@@ -2,11 +2,10 @@
 #include "IniFile.h"
 
 #include "NativePath.h"
-#include "Utf8.h"
 #include "PosixFile.h"
+#include "Utf8.h"
 
 #include <QStringDecoder>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>

@@ -268,7 +268,10 @@ std::int64_t VfsHandle::Seek(std::int64_t distance, int method)
             else
                 openPathForReading();
         }
-        const off_t at = ::lseek(m_fd, static_cast<off_t>(distance), method == 0 ? SEEK_SET : method == 1 ? SEEK_CUR : SEEK_END);
+        const off_t at = ::lseek(m_fd, static_cast<off_t>(distance),
+                                 method == 0   ? SEEK_SET
+                                 : method == 1 ? SEEK_CUR
+                                               : SEEK_END);
         if (at < 0)
             fail(errno, "pvVfsSeek");
         return at;

@@ -21,7 +21,8 @@ void cMemoryStream::SetContents(std::vector<std::uint8_t> &&value)
 {
     m_buffer = std::move(value);
     m_position = 0;
-    m_size = static_cast<std::int32_t>(std::min<std::size_t>(m_buffer.size(), std::numeric_limits<std::int32_t>::max()));
+    m_size =
+        static_cast<std::int32_t>(std::min<std::size_t>(m_buffer.size(), std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int32_t cMemoryStream::VfsSetFilePointer(std::int32_t lPosition, std::int32_t lMoveMethod)

@@ -79,8 +79,8 @@ bool cZipArchive::raiseError(const std::string &operation, const std::string &de
     return cancel;
 }
 
-bool cZipArchive::AddFile(const VfsItem &File, const std::string &Name, const std::string &Comment,
-                          const std::string &, int, int Level)
+bool cZipArchive::AddFile(const VfsItem &File, const std::string &Name, const std::string &Comment, const std::string &,
+                          int, int Level)
 {
     m_lastError.clear();
     m_cancel = false;
@@ -98,7 +98,8 @@ bool cZipArchive::AddFile(const VfsItem &File, const std::string &Name, const st
             const std::size_t cut = n.find_last_of("\\/");
             e.info.FileName = cut == std::string::npos ? n : n.substr(cut + 1);
         }
-        const bool folder = !e.info.FileName.empty() && (e.info.FileName.back() == '\\' || e.info.FileName.back() == '/');
+        const bool folder =
+            !e.info.FileName.empty() && (e.info.FileName.back() == '\\' || e.info.FileName.back() == '/');
         e.info.Size = folder ? 0 : ZipRecords::To32(source.Size(), "AddFile");
         e.info.Attributes = folder ? ZipRecords::kAttrDirectory : source.Attributes();
         e.info.Comment = Comment;

@@ -48,8 +48,7 @@ public:
     // Writes every entry into ArchiveFile. Level is clamped into 0..9 (0
     // stores); UseUtf8 -2 flags a name as UTF-8 only when code page 437
     // cannot hold it, -1 always, anything else never.
-    bool CompressArchive(const VfsItem &ArchiveFile, const std::string &Comment = {}, int Level = 6,
-                         int UseUtf8 = -2);
+    bool CompressArchive(const VfsItem &ArchiveFile, const std::string &Comment = {}, int Level = 6, int UseUtf8 = -2);
     // Adds the files of a folder that match a mask ("folder/*.txt"),
     // breadth-first through subfolders when Recursive.
     bool AddFromFolder(const std::string &sFolderAndMask, bool Recursive = false, const std::string &TargetFolder = {},
