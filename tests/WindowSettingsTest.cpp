@@ -71,13 +71,6 @@ struct FakeMainWindow
         }
         throw std::out_of_range(key);
     }
-    QStringList values() const
-    {
-        QStringList v;
-        for (const auto &c : controls)
-            v << c->value;
-        return v << state.BackupFolder;
-    }
 
     std::vector<std::unique_ptr<FakeControl>> controls;
     WindowSettings::MainWindowState state;
@@ -135,27 +128,6 @@ TEST(WindowSettings, RestoredValueByKindSkipsWhatDoesNotConvert)
         WindowSettings::Load(ini, QStringLiteral("Sec"), {&control});
         EXPECT_EQ(control.value, after);
     }
-}
-
-TEST(WindowSettings, MainWindowRoundTripUnticksChkNS)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("settings.ini"));
-    FakeMainWindow saved;
-    saved.at("txtStartFolder").value = QStringLiteral("/srv/web");
-    saved.at("txtFindW").value = QStringLiteral("  <p class=\"alt\">\r\nzweite Zeile");
-    saved.at("chkP(2)").value = QStringLiteral("1");
-    saved.at("chkP(1)").value = QStringLiteral("0");
-    saved.at("chkNS").value = QStringLiteral("1");
-    saved.state.BackupFolder = QStringLiteral("/srv/backup");
-    WindowSettings::SaveMainWindow(path, saved.state);
-    EXPECT_TRUE(fileText(path).contains(QStringLiteral("\r\nchkNS=1\r\n")));
-    EXPECT_TRUE(fileText(path).endsWith(QStringLiteral("[Backup]\r\nBackupFolder=/srv/backup\r\n")));
-
-    FakeMainWindow loaded;
-    WindowSettings::LoadMainWindow(path, loaded.state);
-    saved.at("chkNS").value = QStringLiteral("0"); // unticked at every start
-    EXPECT_EQ(loaded.values(), saved.values());
 }
 
 TEST(WindowSettings, EmptiedTextsAndForeignContent)
