@@ -126,7 +126,6 @@ TEST(LogFile, SaveByExistingLength)
     } cases[] = {
         {"missing", std::nullopt, 0, report},
         {"empty", QByteArray(), 0644, advice + report},
-        {"one byte", "x", 0644, report},
         {"two bytes", "  ", 0644, report},
         {"three bytes", "abc", 0644, "abc" + report},
         {"earlier report", report, 0644, report + report},
@@ -145,7 +144,6 @@ TEST(LogFile, SaveByExistingLength)
         ASSERT_EQ(LogFile::Save(path, r.in), LogFile::Result::Saved);
         EXPECT_EQ(bytesOf(path), c.after);
         EXPECT_NE(FileAttributes::Query(path).mode & 0200, 0);
-        EXPECT_TRUE(QFile::exists(path)) << "a hidden log keeps its name";
     }
 }
 
