@@ -263,14 +263,21 @@ void SearchRun::setCountCaption(RunMode mode)
     list().SetColumnCaption(0, mode == RunMode::SearchOnly ? QStringLiteral("Funde") : QStringLiteral("Ersetzt"));
 }
 
-void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
+bool SearchRun::beginPass(RunMode Index)
 {
     FilesSearched = FilesWithFinds = TotalFinds = FilesChanged = 0;
     FileTotal = 0;
     if (Index == RunMode::SearchAndReplace && m_options.chkBackup == 1 &&
         !m_backup.Prepare(BackupFolder, m_options.txtStartFolder))
-        return;
+        return false;
     m_view.SetListRedraw(false);
+    return true;
+}
+
+void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
+{
+    if (!beginPass(Index))
+        return;
     clearList();
     setCountCaption(Index);
 
@@ -306,12 +313,8 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
 
 void SearchRun::ersetze_nur_selektierte(int CaseSensitive, RunMode Index)
 {
-    FilesSearched = FilesWithFinds = TotalFinds = FilesChanged = 0;
-    FileTotal = 0;
-    if (Index == RunMode::SearchAndReplace && m_options.chkBackup == 1 &&
-        !m_backup.Prepare(BackupFolder, m_options.txtStartFolder))
+    if (!beginPass(Index))
         return;
-    m_view.SetListRedraw(false);
     setCountCaption(Index);
     const ListModel &l = list();
     FileTotal = l.ItemCount();

@@ -87,6 +87,9 @@ private:
     ListModel &list();
     void clearList();
     void addEmptyRows(int n);
+    // What both kinds of pass do first: zero the figures and, for a replace
+    // with backup, make sure the archive can be written. False when it cannot.
+    bool beginPass(RunMode Index);
     // The pass over items shared by both kinds of pass.
     void runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows);
     void reportNotWritten();
