@@ -4,9 +4,12 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
@@ -27,9 +30,11 @@ struct Result
     QString out, err;
 };
 
-Result run(const QString &program, const QStringList &args, const QString &lang = u("de_DE.UTF-8"))
+Result run(const QString &program, const QStringList &args, const QString &lang = u("de_DE.UTF-8"),
+           const QString &workingFolder = QString())
 {
     QProcess p;
+    p.setWorkingDirectory(workingFolder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u("LC_ALL"), lang);
     p.setProcessEnvironment(env);
@@ -245,6 +250,154 @@ TEST(CliNames, NameThatIsNotUtf8)
                             "assert z.read(i[0]) == b'ein Suchwort und noch ein Suchwort'\n");
     const Result r = run(u("python3"), {u("-c"), check, QFile::decodeName(backup) + u("/") + archives.first()});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Each input is refused with exit status 1 and its message before anything
+// is written, though the run would replace with --yes otherwise. The current
+// folder holds a file too, so a run there by mistake shows.
+TEST(CliInputs, RefusedWithAMessage)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path(), file = dir.filePath(u("a.txt")), bad = dir.filePath(u("falsch.bin"));
+    write(bad, "Such\xFFwort");
+    const QString everyFile = u("Mit dem Dateifilter *.* kann hier nicht gesucht werden");
+    const QString binary = u("Der Dateifilter enthält nicht erlaubte Dateiendungen!");
+    const QString notUtf8 = u("Die Datei \"%1\" enthält kein gültiges UTF-8.").arg(bad);
+    const struct
+    {
+        const char *name;
+        QStringList args;
+        QString message;
+    } cases[] = {
+        {"empty folder", {u("--folder"), u("")}, u("Bitte einen Startordner angeben.")},
+        {"missing folder",
+         {u("--folder"), folder + u("/fehlt")},
+         u("Der Startordner \"%1/fehlt\" existiert nicht.").arg(folder)},
+        {"find file not UTF-8", {u("--folder"), folder, u("--find-file"), bad}, notUtf8},
+        {"replacement file not UTF-8", {u("--folder"), folder, u("--replace-file"), bad}, notUtf8},
+        {"star", {u("--folder"), folder, u("--filter"), u("*")}, everyFile},
+        {"two stars", {u("--folder"), folder, u("--filter"), u("**")}, everyFile},
+        {"star dot star beside txt", {u("--folder"), folder, u("--filter"), u("*.*;*.txt")}, everyFile},
+        {"exe in upper case", {u("--folder"), folder, u("--filter"), u("*.EXE")}, binary},
+        {"exe beside txt", {u("--folder"), folder, u("--filter"), u("*.exe;*.txt")}, binary},
+    };
+    for (const auto &c : cases) {
+        write(file, "ein Suchwort");
+        // --find-file goes before these, so the last text option given wins.
+        const QStringList texts = {u("--find"), u("Suchwort"), u("--replace"), u("Begriff"), u("--yes")};
+        const Result r = run(u(VELMORA_CLI), texts + c.args, u("de_DE.UTF-8"), folder);
+        EXPECT_EQ(r.exitCode, 1) << c.name;
+        EXPECT_TRUE(r.err.startsWith(c.message)) << c.name << ": " << r.err.toStdString();
+        EXPECT_EQ(read(file), QByteArray("ein Suchwort")) << c.name;
+    }
+}
+
+// Names with a line break, a tab, a backslash or another control character:
+// escaped in the rows by default, raw and NUL-terminated with -0/--null.
+TEST(CliNames, ControlCharactersCannotBreakARow)
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    for (const char *name : {"a\nb.txt", "c\td\\e.txt", "f\x01g.txt"})
+        write(QFile::decodeName(root + name), "Suchwort");
+    const QByteArray row = "1\tUTF-8\t" + root;
+    const struct
+    {
+        QStringList options;
+        QByteArray rows;
+    } cases[] = {
+        {{}, row + "a\\nb.txt\n" + row + "c\\td\\\\e.txt\n" + row + "f\\x01g.txt\n"},
+        {{u("-0")}, row + "a\nb.txt" + '\0' + row + "c\td\\e.txt" + '\0' + row + "f\x01g.txt" + '\0'},
+        {{u("--null")}, row + "a\nb.txt" + '\0' + row + "c\td\\e.txt" + '\0' + row + "f\x01g.txt" + '\0'},
+    };
+    for (const auto &c : cases) {
+        QProcess p;
+        p.start(u(VELMORA_CLI), QStringList{u("--folder"), dir.path(), u("--find"), u("Suchwort")} + c.options);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << c.options.join(u(" ")).toStdString();
+        const QByteArray out = p.readAllStandardOutput(), err = p.readAllStandardError();
+        // With NULs standard output holds only the rows; the summary goes to standard error.
+        const bool nul = c.rows.endsWith('\0');
+        EXPECT_EQ(out.left(c.rows.size()), c.rows) << c.options.join(u(" ")).toStdString();
+        EXPECT_TRUE((nul ? err : out.mid(c.rows.size())).startsWith("Textsuche abgeschlossen! In 3 Dateien"))
+            << c.options.join(u(" ")).toStdString();
+        if (nul) {
+            EXPECT_EQ(out.size(), c.rows.size());
+        }
+    }
+}
+
+// SIGINT during a replace with backup stops it as the stop button does: the
+// current file is finished, the archive completed, the exit status 128 + 2.
+TEST(CliSignals, InterruptStopsTheReplaceCleanly)
+{
+    QTemporaryDir dir;
+    const QString tree = dir.filePath(u("baum")), backups = dir.filePath(u("sicherung"));
+    QDir().mkpath(tree);
+    QDir().mkpath(backups);
+    const QByteArray before = QByteArray(20000, 'x') + " Suchwort\n", after = QByteArray(20000, 'x') + " Begriff\n";
+    const int files = 300;
+    for (int i = 0; i < files; ++i)
+        write(tree + u("/f%1.txt").arg(i, 3, 10, QLatin1Char('0')), before);
+
+    QProcess p;
+    // A shell may start background jobs with SIGINT ignored; an ignored
+    // signal stays ignored, so give the program the usual disposition.
+    p.setChildProcessModifier([] { std::signal(SIGINT, SIG_DFL); });
+    p.start(u(VELMORA_CLI), {u("--folder"), tree, u("--find"), u("Suchwort"), u("--replace"), u("Begriff"), u("--yes"),
+                             u("--backup-folder"), backups});
+    ASSERT_TRUE(p.waitForStarted());
+    // Files are taken in name order: once the first is written the run is
+    // under way with its handlers in place.
+    QElapsedTimer clock;
+    clock.start();
+    while (read(tree + u("/f000.txt")) != after && p.state() == QProcess::Running && clock.elapsed() < 30000)
+        QThread::usleep(500);
+    ASSERT_EQ(p.state(), QProcess::Running);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 128 + SIGINT);
+    EXPECT_TRUE(p.readAllStandardOutput().contains("Ersetzen abgeschlossen! In "));
+
+    QStringList changed;
+    for (int i = 0; i < files; ++i) {
+        const QString name = u("f%1.txt").arg(i, 3, 10, QLatin1Char('0'));
+        const QByteArray bytes = read(tree + u("/") + name);
+        EXPECT_TRUE(bytes == before || bytes == after) << name.toStdString();
+        if (bytes == after)
+            changed << u("baum/") + name;
+    }
+    EXPECT_GE(changed.size(), 1);
+    EXPECT_LT(changed.size(), files);
+
+    // The archive is whole and holds the originals of exactly the changed files.
+    const QStringList zips = QDir(backups).entryList({u("backup-*.zip")}, QDir::Files);
+    ASSERT_EQ(zips.size(), 1);
+    const QString zip = QDir(backups).filePath(zips.first());
+    EXPECT_EQ(run(u("python3"), {u("-m"), u("zipfile"), u("-t"), zip}).exitCode, 0);
+    const Result names = run(u("python3"), {u("-c"),
+                                            u("import sys, zipfile\n"
+                                              "print('\\n'.join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))"),
+                                            zip});
+    EXPECT_EQ(names.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), changed);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "FakeRunHost.h"
 #include "FileAttributes.h"
 
+#include <csignal>
 #include <sys/stat.h>
 
 // The tables of byte strings are laid out by hand, one case a line.
@@ -22,6 +23,7 @@ struct RefusalCase
     SearchRun::Outcome outcome;
     const char *title;
     const char *textStart;
+    const char *folder = nullptr; // the test's folder when none
 };
 
 TEST_F(Run, InputChecksRefuseWithTheirMessages)
@@ -34,6 +36,11 @@ TEST_F(Run, InputChecksRefuseWithTheirMessages)
          "ASCII-Textdateien gesucht oder ersetzt werden.\r\nFür Binärdateien (z.B. exe, dll, pdf, jpg, jpeg, png, "
          "gif, bmp, avi, mov, mp4, mp3, zip, rar oder andere) muss die entsprechende Anwendung oder ein HEX-Editor "
          "verwendet werden.\r\n\r\nEntfernen sie die nicht erlaubten Dateiendungen aus dem Dateifilter."},
+        {"EXE in upper case", 0, "*.txt;*.EXE", "Wort", "", {}, O::Refused, "velmora",
+         "Der Dateifilter enthält nicht erlaubte Dateiendungen!\r\n"},
+        {"empty start folder", 1, "*.txt", "Wort", "X", {}, O::Refused, "velmora", "Bitte einen Startordner angeben.", ""},
+        {"missing start folder", 0, "*.txt", "Wort", "", {}, O::Refused, "velmora",
+         "Der Startordner \"/gibt/es/nicht\" existiert nicht.", "/gibt/es/nicht"},
         {"empty search text", 0, "*.txt", "", "", {}, O::Refused, "velmora",
          "Bitte den zu suchenden Text in das linke Textfeld eingeben."},
         {"empty filter", 0, "", "Wort", "", {}, O::Refused, "velmora", "Bitte einen Dateifilter wählen.."},
@@ -49,6 +56,7 @@ TEST_F(Run, InputChecksRefuseWithTheirMessages)
     const QString f = file(u("a.txt"), QByteArray("Wort"));
     for (const auto &c : cases) {
         host.shown.clear();
+        host.options.txtStartFolder = c.folder ? u(c.folder) : m_dir.path();
         host.options.txtPattern = u(c.filter);
         host.options.txtFindW = u(c.find);
         host.options.txtReplaceW = u(c.replace);
@@ -60,12 +68,6 @@ TEST_F(Run, InputChecksRefuseWithTheirMessages)
         EXPECT_EQ(bytesOf(f), QByteArray("Wort")) << c.name;
         EXPECT_EQ(run.AbortFlag, 0);
     }
-    // The same filter in upper case passes the substring check.
-    host.shown.clear();
-    host.options.txtPattern = u("*.txt;*.EXE");
-    host.options.txtFindW = u("Wort");
-    EXPECT_EQ(run.cmdStart_Click(0), SearchRun::Outcome::Finished);
-    EXPECT_TRUE(host.shown.empty());
 }
 
 TEST_F(Run, ConfirmationListsTheOptions)
@@ -90,15 +92,27 @@ TEST_F(Run, ConfirmationListsTheOptions)
               base + u(" - Ersetzen nur in selektierten Dateien (ja/nein): Wahr\r\n") + rest);
 }
 
-TEST_F(Run, StarDotStarIsRefusedByThePass)
+TEST_F(Run, FiltersThatTakeEveryFileAreRefusedByThePass)
 {
-    host.options.txtPattern = u("*.*;");
-    EXPECT_EQ(run.cmdStart_Click(0), SearchRun::Outcome::Finished);
-    ASSERT_EQ(host.shown.size(), 1u);
-    EXPECT_EQ(host.shown[0].icon, RunHost::Icon::Exclamation);
-    EXPECT_TRUE(host.shown[0].text.startsWith(u("Mit dem Dateifilter *.* kann hier nicht gesucht werden")));
-    EXPECT_TRUE(host.shown[0].text.contains(u("zuständige  Anwendung")));
-    EXPECT_TRUE(host.info.startsWith(u("Textsuche abgeschlossen! In 0 Dateien von 0 durchsuchten Dateien")));
+    file(u("a.txt"), QByteArray("Wort"));
+    const struct { const char *filter; bool refused; } cases[] = {
+        {"*.*;", true}, {"*?", true}, {"*.txt;*", true}, {"*.t*", false}, {"?*.txt", false},
+    };
+    for (const auto &c : cases) {
+        host.shown.clear();
+        host.options.txtPattern = u(c.filter);
+        EXPECT_EQ(run.cmdStart_Click(0), SearchRun::Outcome::Finished) << c.filter;
+        EXPECT_EQ(run.FilesSearched, c.refused ? 0 : 1) << c.filter;
+        if (!c.refused) {
+            EXPECT_TRUE(host.shown.empty()) << c.filter;
+            continue;
+        }
+        ASSERT_EQ(host.shown.size(), 1u) << c.filter;
+        EXPECT_EQ(host.shown[0].icon, RunHost::Icon::Exclamation);
+        EXPECT_TRUE(host.shown[0].text.startsWith(u("Mit dem Dateifilter *.* kann hier nicht gesucht werden")));
+        EXPECT_TRUE(host.shown[0].text.contains(u("zuständige  Anwendung")));
+        EXPECT_TRUE(host.info.startsWith(u("Textsuche abgeschlossen! In 0 Dateien von 0 durchsuchten Dateien")));
+    }
 }
 
 TEST_F(Run, SearchOverEveryEncoding)
@@ -276,6 +290,32 @@ TEST_F(Run, StopButtonDuringTheFirstFile)
     host.events = 0;
     run.cmdStart_Click(0);
     EXPECT_EQ(run.FilesSearched, 0);
+}
+
+// SIGINT or SIGTERM during a run acts as the stop button; before and after
+// the run the signal does what it did before.
+TEST_F(Run, StopSignalDuringTheFirstFile)
+{
+    for (int i = 0; i < 5; ++i)
+        file(QStringLiteral("f%1.txt").arg(i), QByteArray("Wort"));
+    for (const int signal : {SIGINT, SIGTERM}) {
+        host.events = 0;
+        host.onEvents = [&](int n) {
+            if (n == 4)
+                std::raise(signal);
+        };
+        run.cmdStart_Click(0);
+        EXPECT_EQ(run.FilesSearched, 1) << signal;
+        EXPECT_EQ(run.StopSignal(), signal);
+        EXPECT_EQ(host.progress.back().Caption, u("Vorgang durch Benutzer abgebrochen bei: "));
+        struct sigaction now;
+        ASSERT_EQ(::sigaction(signal, nullptr, &now), 0);
+        EXPECT_EQ(now.sa_handler, SIG_DFL) << signal;
+    }
+    host.onEvents = nullptr;
+    run.cmdStart_Click(0);
+    EXPECT_EQ(run.StopSignal(), 0);
+    EXPECT_EQ(run.FilesSearched, 5);
 }
 
 TEST_F(Run, CheckedRowsPassReplacesOnlyCheckedFiles)

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <deque>
 
 namespace {
@@ -203,6 +204,21 @@ private slots:
         QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "));
         QVERIFY(w.cmdStart[0]->isEnabled());
         QVERIFY(!w.cmdAbbruch->isEnabled());
+    }
+
+    void stopSignalEndsTheRunThenTheWindow()
+    {
+        manyFiles();
+        frmMain w;
+        fill(w, QStringLiteral("Suchwort"));
+        w.show();
+        // The signal arrives while the run processes events.
+        QTimer::singleShot(0, w.cmdAbbruch, [] { std::raise(SIGTERM); });
+        click(w.cmdStart[0]);
+        QVERIFY(w.Run().FilesSearched < 200);
+        QCOMPARE(w.Run().StopSignal(), SIGTERM);
+        QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "));
+        QTRY_VERIFY(!w.isVisible());
     }
 
     void closingDuringARunStopsItFirst()

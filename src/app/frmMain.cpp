@@ -390,7 +390,9 @@ void frmMain::ListView1_ItemCheck()
 void frmMain::cmdStart_Click(int Index)
 {
     m_run.cmdStart_Click(Index);
-    if (m_closeAfterRun)
+    // SIGINT or SIGTERM asked the program to end: the run stopped as after
+    // the stop button, and the window closes as after a close during a run.
+    if (m_closeAfterRun || m_run.StopSignal() != 0)
         QTimer::singleShot(0, this, &QWidget::close);
 }
 

@@ -21,5 +21,8 @@ int main(int argc, char *argv[])
 
     frmMain window;
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Whoever sent the signal learns that it ended the program.
+    const int signal = window.Run().StopSignal();
+    return signal != 0 ? 128 + signal : status;
 }

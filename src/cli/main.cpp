@@ -5,6 +5,7 @@
 #include "FileAttributes.h"
 #include "NativePath.h"
 #include "SearchRun.h"
+#include "Utf8.h"
 #include "cFileResder.h"
 
 #include <QCommandLineParser>
@@ -35,11 +36,23 @@ const char *const Usage =
     "  --yes                 Rückfragen mit Ja beantworten (ohne: ein Ersetzen ändert nichts)\n"
     "  --backup-folder ORDNER  vor dem Ersetzen die Originale als ZIP-Archiv in ORDNER sichern\n"
     "  --log                 den Bericht des Laufs an die Protokolldatei anhängen und ihren Pfad ausgeben\n"
+    "  -0, --null            jede Dateizeile mit einem NUL-Byte statt eines Zeilenendes abschließen,\n"
+    "                        den Pfad unverändert ausgeben und die Zusammenfassung auf die\n"
+    "                        Fehlerausgabe schreiben (für Skripte)\n"
     "  --help                diese Hilfe\n"
     "\n"
     "Ausgabe: je Datei mit Funden die Anzahl, die Kodierung und der Pfad (durch Tabulatoren\n"
-    "getrennt), danach die Zusammenfassung. Rückgabewert: 0 Erfolg, 1 Hinweis oder Abbruch,\n"
-    "2 falscher Aufruf.\n";
+    "getrennt), danach die Zusammenfassung. Im Pfad stehen Steuerzeichen und der umgekehrte\n"
+    "Schrägstrich maskiert: \\n Zeilenumbruch, \\t Tabulator, \\r Wagenrücklauf, \\\\ umgekehrter\n"
+    "Schrägstrich, \\xHH jedes andere Steuerzeichen (HH hexadezimal); alle übrigen Bytes bleiben,\n"
+    "wie das Dateisystem sie liefert.\n"
+    "\n"
+    "SIGINT (Strg+C) oder SIGTERM hält einen Lauf an wie die Abbruch-Taste: die laufende Datei\n"
+    "wird fertig bearbeitet, das Backup-Archiv abgeschlossen. Ein zweites Signal beendet das\n"
+    "Programm sofort.\n"
+    "\n"
+    "Rückgabewert: 0 Erfolg, 1 Hinweis oder Abbruch, 2 falscher Aufruf, 128 + Signalnummer\n"
+    "nach einem durch ein Signal angehaltenen Lauf (130 bei SIGINT, 143 bei SIGTERM).\n";
 
 // The options that take a value, with the complaint when it is missing.
 struct ValueOption
@@ -94,19 +107,25 @@ QString absolute(const QString &path)
     return QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : currentFolder() + QLatin1Char('/') + path);
 }
 
-bool readUtf8File(const QString &path, QString &out)
+enum class TextFile { Read, Unreadable, NotUtf8 };
+
+// A text is taken only as it was meant: bytes that are not UTF-8 would reach
+// the files as U+FFFD.
+TextFile readUtf8File(const QString &path, QString &out)
 {
     QByteArray bytes;
     if (!cFileResder::ReadAllBytes(path, bytes))
-        return false;
-    out = QString::fromUtf8(bytes);
-    return true;
+        return TextFile::Unreadable;
+    out.clear();
+    if (!Utf8::DecodeStrict(bytes.constData(), static_cast<std::size_t>(bytes.size()), out))
+        return TextFile::NotUtf8;
+    return TextFile::Read;
 }
 
 struct Call
 {
     RunOptions options;
-    bool replace = false, yes = false, log = false;
+    bool replace = false, yes = false, log = false, null = false;
     QString backupFolder;
 };
 
@@ -119,6 +138,7 @@ int parse(const QStringList &args, Call &call)
         parser.addOption(QCommandLineOption(QString::fromLatin1(o.name), QString(), QStringLiteral("wert")));
     for (const char *f : Flags)
         parser.addOption(QCommandLineOption(QString::fromLatin1(f)));
+    parser.addOption(QCommandLineOption(QStringList{QStringLiteral("0"), QStringLiteral("null")}));
     if (!parser.parse(args)) {
         if (!parser.unknownOptionNames().isEmpty())
             return usageError(QStringLiteral("Unbekannte Option \"--%1\".").arg(parser.unknownOptionNames().first()));
@@ -137,17 +157,27 @@ int parse(const QStringList &args, Call &call)
     }
 
     RunOptions &o = call.options;
-    o.txtStartFolder =
-        parser.isSet(QStringLiteral("folder")) ? absolute(parser.value(QStringLiteral("folder"))) : currentFolder();
+    // An empty --folder stays empty for the run's check to refuse.
+    const QString folder = parser.value(QStringLiteral("folder"));
+    o.txtStartFolder = !parser.isSet(QStringLiteral("folder")) ? currentFolder()
+                       : folder.isEmpty()                      ? QString()
+                                                               : absolute(folder);
     o.txtPattern = parser.isSet(QStringLiteral("filter")) ? parser.value(QStringLiteral("filter"))
                                                           : QStringLiteral("*.txt;*.htm;*.html;*.php");
     auto text = [&](const char *option, const char *fileOption, QString &target, bool &given) {
         const QString file = QString::fromLatin1(fileOption);
         if (parser.isSet(file)) {
             given = true;
-            if (!readUtf8File(parser.value(file), target))
-                return usageError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.")
-                                      .arg(NativePath::Display(parser.value(file))));
+            const QString shown = NativePath::Display(parser.value(file));
+            switch (readUtf8File(parser.value(file), target)) {
+            case TextFile::Unreadable:
+                return usageError(QStringLiteral("Die Datei \"%1\" kann nicht gelesen werden.").arg(shown));
+            case TextFile::NotUtf8:
+                print(stderr, QStringLiteral("Die Datei \"%1\" enthält kein gültiges UTF-8.\n").arg(shown));
+                return 1;
+            case TextFile::Read:
+                break;
+            }
         } else if (parser.isSet(QString::fromLatin1(option))) {
             given = true;
             target = parser.value(QString::fromLatin1(option));
@@ -165,6 +195,7 @@ int parse(const QStringList &args, Call &call)
     o.chkAuchSchreibschutz = parser.isSet(QStringLiteral("read-only")) ? 1 : 0;
     call.yes = parser.isSet(QStringLiteral("yes"));
     call.log = parser.isSet(QStringLiteral("log"));
+    call.null = parser.isSet(QStringLiteral("null"));
     if (parser.isSet(QStringLiteral("backup-folder"))) {
         const QString v = parser.value(QStringLiteral("backup-folder"));
         const int attributes = FileAttributes::Query(v).attributes;
@@ -189,13 +220,15 @@ int main(int argc, char *argv[])
 
     ConsoleHost host(call.options, call.yes);
     SearchRun run(host, host);
-    ConsolePrinter printer;
+    ConsolePrinter printer(stdout, call.null ? ConsolePrinter::Rows::NulTerminated : ConsolePrinter::Rows::Escaped);
     run.AddSink(printer);
     if (!call.backupFolder.isEmpty())
         run.BackupFolder = call.backupFolder + QLatin1Char('/');
     if (run.cmdStart_Click(call.replace ? 1 : 0) != SearchRun::Outcome::Finished)
         return 1;
-    print(stdout, run.Info() + QLatin1Char('\n'));
+    // With --null, standard output holds nothing but the rows.
+    std::FILE *const report = call.null ? stderr : stdout;
+    print(report, run.Info() + QLatin1Char('\n'));
     if (call.log) {
         const QString path = run.cmdSave_Click();
         if (path.isEmpty() && run.FileTotal > 0) {
@@ -203,7 +236,9 @@ int main(int argc, char *argv[])
             return 1;
         }
         if (!path.isEmpty())
-            print(stdout, QStringLiteral("Protokolldatei: ") + path + QLatin1Char('\n'));
+            print(report, QStringLiteral("Protokolldatei: ") + path + QLatin1Char('\n'));
     }
+    if (run.StopSignal() != 0)
+        return 128 + run.StopSignal();
     return host.MessageShown() ? 1 : 0;
 }

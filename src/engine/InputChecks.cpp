@@ -1,9 +1,12 @@
 // The checks a run makes of its inputs before it changes anything.
 #include "InputChecks.h"
 
+#include "FileAttributes.h"
+#include "NativePath.h"
 #include "TextSearch.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -18,7 +21,8 @@ int InputChecks::ausschluesse(const QString &filter)
 {
     int hits = 0;
     for (const QString &pattern : ExcludedPatterns.split(QLatin1Char(';')))
-        if (TextSearch::CountOccurrences(filter, pattern, 1, CompareMode::Binary) > 0)
+        // "*.EXE" picks the same binary files as "*.exe": the filter matches names ignoring case.
+        if (TextSearch::CountOccurrences(filter, pattern, 1, CompareMode::Text) > 0)
             ++hits;
     if (hits > 0)
         m_dialogs.MessageBox(QStringLiteral("Der Dateifilter enthält nicht erlaubte Dateiendungen!") + CrLf + CrLf +
@@ -47,6 +51,8 @@ InputChecks::Verdict InputChecks::CheckTexts(RunMode mode, const RunOptions &o, 
                              RunDialogs::Icon::Information, title);
         return Verdict::Refused;
     }
+    if (!StartFolderAllowed(o.txtStartFolder))
+        return Verdict::Refused;
     if (mode != RunMode::SearchAndReplace)
         return Verdict::Go;
     if (o.txtReplaceW.isEmpty() &&
@@ -81,9 +87,42 @@ QString InputChecks::NormalizedFilter(const QString &filter)
     return f;
 }
 
+bool InputChecks::StartFolderAllowed(const QString &folder)
+{
+    // An empty folder must not quietly become the current one.
+    QString text = QStringLiteral("Bitte einen Startordner angeben.");
+    if (!folder.isEmpty()) {
+        const int attributes = FileAttributes::Query(folder).attributes;
+        if (attributes >= 0 && (attributes & FileAttributes::Directory))
+            return true;
+        text = (attributes < 0 ? QStringLiteral("Der Startordner \"%1\" existiert nicht.")
+                               : QStringLiteral("Der Startordner \"%1\" ist kein Ordner."))
+                   .arg(NativePath::Display(folder));
+    }
+    m_dialogs.MessageBox(text, RunDialogs::Buttons::Ok, RunDialogs::Icon::Information, m_dialogs.ApplicationTitle());
+    return false;
+}
+
+bool InputChecks::MatchesEveryFile(const QString &part)
+{
+    // Stars match any run of characters, so what is left besides them
+    // decides: nothing ("*", "**"), one "?" ("*?": every name has a first
+    // character), or the "." of "*.*", which is read as "all files" by
+    // everyone who types it.
+    QString rest = part;
+    const qsizetype stars = rest.count(QLatin1Char('*'));
+    rest.remove(QLatin1Char('*'));
+    if (stars == 0)
+        return false;
+    if (rest.isEmpty() || rest == QLatin1String("?"))
+        return true;
+    return rest == QLatin1String(".") && part.startsWith(QLatin1Char('*')) && part.endsWith(QLatin1Char('*'));
+}
+
 bool InputChecks::FilterAllowed(const QString &normalizedFilter)
 {
-    if (normalizedFilter != QLatin1String("*.*"))
+    const QStringList parts = normalizedFilter.split(QLatin1Char(';'));
+    if (std::none_of(parts.begin(), parts.end(), MatchesEveryFile))
         return true;
     m_dialogs.MessageBox(
         QStringLiteral("Mit dem Dateifilter *.* kann hier nicht gesucht werden, da so auch Binärdateien (exe, "

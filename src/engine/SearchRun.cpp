@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <functional>
 
 namespace {
 
@@ -21,21 +22,25 @@ namespace {
 class ProgressSink : public ResultSink
 {
 public:
-    ProgressSink(RunView &view, const int &total) : m_view(view), m_total(total) {}
+    ProgressSink(RunView &view, const int &total, std::function<void()> poll)
+        : m_view(view), m_total(total), m_poll(std::move(poll))
+    {}
     void FileDone(const FileResult &result, int position) override
     {
         using O = FileResult::Outcome;
-        if (result.outcome == O::Missing || result.outcome == O::Empty || result.outcome == O::SkippedReadOnly)
-            return;
-        m_view.ProcessEvents();
-        ProgressBar::Request r{position, 1, m_total, QStringLiteral("Bitte warten, der Vorgang läuft: "), true};
-        r.Running = true;
-        m_view.DrawProgress(r);
+        if (result.outcome != O::Missing && result.outcome != O::Empty && result.outcome != O::SkippedReadOnly) {
+            m_view.ProcessEvents();
+            ProgressBar::Request r{position, 1, m_total, QStringLiteral("Bitte warten, der Vorgang läuft: "), true};
+            r.Running = true;
+            m_view.DrawProgress(r);
+        }
+        m_poll();
     }
 
 private:
     RunView &m_view;
     const int &m_total;
+    std::function<void()> m_poll;
 };
 
 } // namespace
@@ -183,6 +188,8 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     }
 
     m_running = true;
+    m_stopSignal = 0;
+    m_stopSignals.emplace();
     m_notWritten.clear();
     m_view.SetBusyCursor(true);
     m_view.ProcessEvents();
@@ -248,6 +255,14 @@ void SearchRun::finishRun(RunMode mode, double seconds)
     AbortFlag = 0;
     m_view.SetStopEnabled(false);
     m_running = false;
+    m_stopSignals.reset();
+    m_stopSignal = StopSignals::Received();
+}
+
+void SearchRun::pollStopSignals()
+{
+    if (StopSignals::Received() != 0 && AbortFlag == 0)
+        cmdAbbruch_Click();
 }
 
 void SearchRun::addEmptyRows(int n)
@@ -293,7 +308,10 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
     m_view.ShowPreparing(true);
     QStringList files;
     int nextIndex = 0;
-    FileCollector collector(AbortFlag, [this] { m_view.ProcessEvents(); });
+    FileCollector collector(AbortFlag, [this] {
+        m_view.ProcessEvents();
+        pollStopSignals();
+    });
     collector.CollectFiles(m_options.txtStartFolder, filter, files, m_options.chkUnterordner == 1, nextIndex);
     FileTotal = nextIndex;
     m_view.ShowPreparing(false);
@@ -339,7 +357,7 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     PassStatistics statistics;
     // A ticked row whose file is gone is news to the user who ticked it.
     ::NotWrittenFiles notWritten(!addRows);
-    ProgressSink progress(m_view, FileTotal);
+    ProgressSink progress(m_view, FileTotal, [this] { pollStopSignals(); });
     if (addRows)
         pass.AddSink(rows);
     pass.AddSink(statistics);

@@ -11,6 +11,7 @@
 #include "RunBackup.h"
 #include "RunHost.h"
 #include "RunMode.h"
+#include "StopSignals.h"
 
 #include <QString>
 #include <optional>
@@ -45,6 +46,8 @@ public:
     QString cmdSave_Click();
 
     bool IsRunning() const { return m_running; }
+    // The signal (SIGINT, SIGTERM) that stopped the last run, 0 when none did.
+    int StopSignal() const { return m_stopSignal; }
     // While a backup archive exists its files are only in memory: the
     // window must not close.
     bool HasBackupArchive() const { return m_backup.Archive() != nullptr; }
@@ -98,6 +101,8 @@ private:
     // The end of a run that went through: progress, summary, controls.
     void finishRun(RunMode mode, double seconds);
     void setCountCaption(RunMode mode);
+    // A stop signal received counts as a click on the stop button.
+    void pollStopSignals();
 
     RunDialogs &m_dialogs;
     RunView &m_view;
@@ -111,4 +116,6 @@ private:
     std::optional<RunMode> m_lastMode;
     QString m_info; // what lblInfo shows
     bool m_running = false;
+    std::optional<StopSignals> m_stopSignals; // while running
+    int m_stopSignal = 0;
 };
