@@ -129,6 +129,9 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &te
         return Outcome::ChangedOnDisk;
     case SafeFileWriter::Status::Failed:
         break;
+    case SafeFileWriter::Status::Damaged:
+        error = written.error;
+        return Outcome::Damaged;
     }
     error = written.error;
     return Outcome::WriteFailed;
