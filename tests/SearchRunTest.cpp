@@ -4,6 +4,7 @@
 #include "AppPaths.h"
 #include "FakeRunHost.h"
 #include "FileAttributes.h"
+#include "FullDisk.h"
 
 #include <sys/stat.h>
 
@@ -213,6 +214,28 @@ TEST_F(Run, ReadOnlyFilesFollowTheOption)
         return bytesOf(f) == QByteArray("ein Begriff") && FileAttributes::Query(f).mode == 0444 &&
                FileAttributes::Query(f).attributes == FileAttributes::ReadOnly;
     }));
+}
+
+// An in-place write (the file has a second name) that fails, and whose
+// original cannot be put back either, is named after the run with the
+// archive that holds the original.
+TEST_F(Run, DamagedFileIsNamedWithItsBackup)
+{
+    const QString f = file(u("a.txt"), QByteArray("ein Wort"));
+    ::link(QFile::encodeName(f).constData(), QFile::encodeName(m_dir.filePath(u("a.link"))).constData());
+    host.options.chkBackup = 1;
+    host.answers = {RunHost::Answer::Yes};
+    {
+        const FullDisk disk(QFile::encodeName(f).toStdString(), 1, 1000);
+        run.cmdStart_Click(1);
+    }
+    ASSERT_FALSE(host.shown.empty());
+    const Shown &report = host.shown.back();
+    EXPECT_EQ(report.icon, RunHost::Icon::Critical);
+    EXPECT_TRUE(report.text.contains(f));
+    EXPECT_TRUE(report.text.contains(m_dir.filePath(u("backup-05-12-2026_14-23-45.zip"))));
+    EXPECT_TRUE(run.NotWrittenFiles().empty());
+    EXPECT_EQ(run.FilesChanged, 0);
 }
 
 TEST_F(Run, LossyWritesAreRefusedAndReported)
