@@ -14,9 +14,9 @@ namespace {
 class ReadOnlyGuard
 {
 public:
-    ReadOnlyGuard(const QString &path, bool clear, int mode) : m_path(path)
+    ReadOnlyGuard(const QString &path, bool add, int mode) : m_path(path)
     {
-        if (clear) {
+        if (add) {
             m_mode = mode;
             FileAttributes::SetAttributesLong(path, FileAttributes::Normal);
         }
