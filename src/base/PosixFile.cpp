@@ -548,12 +548,16 @@ Result writeInPlace(int folder, const char *name, const struct stat &st, const C
         return {Step::Write, err};
     std::size_t written = 0;
     int err = ::lseek(raw, 0, SEEK_SET) == 0 ? 0 : errno;
-    if (err == 0)
-        err = (*produce)([raw, &written](const void *data, std::size_t n) {
-            const int e = PosixFile::WriteAll(raw, data, n);
-            written += e == 0 ? n : 0;
-            return e;
-        });
+    try {
+        if (err == 0)
+            err = (*produce)([raw, &written](const void *data, std::size_t n) {
+                const int e = PosixFile::WriteAll(raw, data, n);
+                written += e == 0 ? n : 0;
+                return e;
+            });
+    } catch (const std::exception &) {
+        err = ENOMEM; // halfway, maybe: the original goes back below
+    }
     if (err == 0 && written < original.size() && ::ftruncate(raw, static_cast<off_t>(written)) != 0)
         err = errno;
     if (err == 0 && ::fsync(raw) != 0)
