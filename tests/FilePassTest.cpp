@@ -6,7 +6,9 @@
 #include "TestSupport.h"
 
 #include <QTemporaryDir>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -57,8 +59,6 @@ TEST(FilePass, OneResultPerOutcome)
         {"finds that change nothing", "ALT", false, 0644, false, false, Outcome::Unchanged, 1, TextEncoding::Utf8,
          "ALT", "ALT"},
         {"empty", "", false, 0644, false, false, Outcome::Empty, 0, TextEncoding::Ansi, ""},
-        {"read-only skipped", "alt", false, 0444, false, false, Outcome::SkippedReadOnly, 0, TextEncoding::Ansi, "alt"},
-        {"read-only asked for", "alt", false, 0444, true, false, Outcome::Written, 1, TextEncoding::Utf8, "neu"},
         {"odd UTF-16 cannot come back",
          QByteArray("\xFF\xFE"
                     "a\0l\0t\0x",
@@ -110,6 +110,59 @@ TEST(FilePass, OneResultPerOutcome)
             struct stat st;
             ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
             EXPECT_EQ(st.st_mode & 07777, c.mode) << "a cleared read-only bit comes back";
+        }
+    }
+}
+
+// Read-only means the user cannot write the file, whatever its bits say to
+// its owner; the run's option adds the write bit for a replace (and takes it
+// away again) only on the user's own files, and a search changes no mode.
+TEST(FilePass, ReadOnlyMeansTheUserCannotWrite)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to own another user's file";
+    const struct
+    {
+        const char *name;
+        bool rootOwns; // else the user
+        mode_t mode;
+        bool alsoReadOnly;
+        RunMode mode2;
+        Outcome outcome;
+        QByteArray after;
+    } cases[] = {
+        {"own file skipped", false, 0444, false, RunMode::SearchAndReplace, Outcome::SkippedReadOnly, "alt"},
+        {"own file written", false, 0444, true, RunMode::SearchAndReplace, Outcome::Written, "neu"},
+        {"root's file skipped", true, 0644, false, RunMode::SearchAndReplace, Outcome::SkippedReadOnly, "alt"},
+        {"root's file not taken over", true, 0644, true, RunMode::SearchAndReplace, Outcome::WriteFailed, "alt"},
+        {"search changes no mode", false, 0444, true, RunMode::SearchOnly, Outcome::Searched, "alt"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempFolder folder;
+        ASSERT_EQ(::chown(folder.path().c_str(), 65534, 65534), 0); // the user's folder
+        const std::string native = PutFile(folder.file("f.txt"), "alt");
+        const uid_t owner = c.rootOwns ? 0 : 65534;
+        ASSERT_EQ(::chown(native.c_str(), owner, owner), 0);
+        ASSERT_EQ(::chmod(native.c_str(), c.mode), 0);
+        struct stat before, after;
+        ::stat(native.c_str(), &before);
+        // A mode changed and set back shows in the status change time alone.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_TRUE(AsOrdinaryUser([&] {
+            PassSettings s = replacing("alt", "neu");
+            s.mode = c.mode2;
+            s.alsoReadOnly = c.alsoReadOnly;
+            return FilePass(s).Process(QFile::decodeName(native.c_str())).outcome == c.outcome;
+        }));
+        ::stat(native.c_str(), &after);
+        EXPECT_EQ(FileBytes(native), c.after.toStdString());
+        EXPECT_EQ(after.st_mode & 07777, c.mode);
+        EXPECT_EQ(after.st_uid, owner);
+        if (c.outcome != Outcome::Written) {
+            EXPECT_TRUE(after.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+                        after.st_ctim.tv_nsec == before.st_ctim.tv_nsec)
+                << "mode or owner touched";
         }
     }
 }

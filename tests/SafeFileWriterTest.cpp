@@ -32,6 +32,10 @@ QString reasonOf(const SafeFileWriter::Result &r)
         f.outcome = FileResult::Outcome::WriteFailed;
         f.error = r.error;
         break;
+    case SafeFileWriter::Status::Damaged:
+        f.outcome = FileResult::Outcome::Damaged;
+        f.error = r.error;
+        break;
     }
     return f.Reason();
 }

@@ -4,6 +4,7 @@
 #include "AppPaths.h"
 #include "FakeRunHost.h"
 #include "FileAttributes.h"
+#include "FullDisk.h"
 
 #include <csignal>
 #include <sys/stat.h>
@@ -207,23 +208,48 @@ TEST_F(Run, WholeWordsAndEmptyReplacement)
     EXPECT_TRUE(host.info.startsWith(u("Ersetzen abgeschlossen! In 2 Dateien")));
 }
 
+// Read-only is what the user may not write: root may write anything, so an
+// ordinary user runs this, in a folder of the user's own.
 TEST_F(Run, ReadOnlyFilesFollowTheOption)
 {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to hand the folder to an ordinary user";
     const QString f = file(u("ro.txt"), QByteArray("ein Wort"));
     ::chmod(QFile::encodeName(f).constData(), 0444);
-    run.cmdStart_Click(0);
-    EXPECT_TRUE(rows().isEmpty());
-    EXPECT_EQ(run.FilesSearched, 0);
+    ::chown(QFile::encodeName(f).constData(), 65534, 65534);
+    ::chown(QFile::encodeName(m_dir.path()).constData(), 65534, 65534);
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        run.cmdStart_Click(0);
+        if (!rows().isEmpty() || run.FilesSearched != 0)
+            return false;
+        host.options.chkAuchSchreibschutz = 1;
+        host.answers = {RunHost::Answer::Yes};
+        run.cmdStart_Click(1);
+        return bytesOf(f) == QByteArray("ein Begriff") && FileAttributes::Query(f).mode == 0444 &&
+               FileAttributes::Query(f).attributes == FileAttributes::ReadOnly;
+    }));
+}
 
-    host.options.chkAuchSchreibschutz = 1;
+// An in-place write (the file has a second name) that fails, and whose
+// original cannot be put back either, is named after the run with the
+// archive that holds the original.
+TEST_F(Run, DamagedFileIsNamedWithItsBackup)
+{
+    const QString f = file(u("a.txt"), QByteArray("ein Wort"));
+    ::link(QFile::encodeName(f).constData(), QFile::encodeName(m_dir.filePath(u("a.link"))).constData());
+    host.options.chkBackup = 1;
     host.answers = {RunHost::Answer::Yes};
-    run.cmdStart_Click(1);
-    EXPECT_EQ(bytesOf(f), QByteArray("ein Begriff"));
-    EXPECT_EQ(FileAttributes::Query(f).mode, 0444);
-    EXPECT_EQ(FileAttributes::Query(f).attributes, FileAttributes::ReadOnly);
-
-    run.cmdStart_Click(0); // search mode clears and restores the bit too
-    EXPECT_EQ(FileAttributes::Query(f).mode, 0444);
+    {
+        const FullDisk disk(QFile::encodeName(f).toStdString(), 1, 1000);
+        run.cmdStart_Click(1);
+    }
+    ASSERT_FALSE(host.shown.empty());
+    const Shown &report = host.shown.back();
+    EXPECT_EQ(report.icon, RunHost::Icon::Critical);
+    EXPECT_TRUE(report.text.contains(f));
+    EXPECT_TRUE(report.text.contains(m_dir.filePath(u("backup-05-12-2026_14-23-45.zip"))));
+    EXPECT_TRUE(run.NotWrittenFiles().empty());
+    EXPECT_EQ(run.FilesChanged, 0);
 }
 
 TEST_F(Run, LossyWritesAreRefusedAndReported)

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -53,6 +54,12 @@ public:
     // Not atomic: only for files whose old content nobody needs. 0 or errno.
     static int WriteInPlace(const char *path, const void *data, std::size_t size);
 
+    // Content handed over piece by piece: put takes the next bytes and
+    // returns 0 or an errno; a producer returns 0, the first non-zero result
+    // of put, or an errno of its own. It is called once.
+    using Put = std::function<int(const void *data, std::size_t size)>;
+    using Producer = std::function<int(const Put &put)>;
+
     struct ReplaceOptions
     {
         // Permission bits of a file that does not exist yet; without them a
@@ -61,24 +68,30 @@ public:
         // Leave alone a file that the caller may not write itself, although
         // the folder would let it be replaced.
         bool onlyWritable = false;
-        // Where the folder cannot take a new file (no permission, read-only
-        // file system), write the file itself: the old content is then lost
-        // if the write fails halfway.
+        // Where a new file cannot take the original's place (the folder
+        // takes no new file, the owner, the permission bits or an extended
+        // attribute cannot be given to a new file, or the file has more than
+        // one name), write the file itself: space is reserved first, and a
+        // write that fails halfway puts the original bytes back. Without it
+        // such files are not written (EPERM, EMLINK or the folder's error).
         bool inPlaceFallback = false;
-        // Runs once with the path of the file that will be replaced (a link
-        // resolved), before the original is touched; a non-zero result (an
-        // errno) stops the replace and leaves the original as it is. It must
-        // not depend on whether the temporary file has been written yet.
-        std::function<int(const char *target)> check;
+        // The bytes the file must still hold when the new content takes its
+        // place (compared at the last moment, after the new content is on
+        // disk); also what an in-place write that fails puts back. Without
+        // them any content is replaced, and an in-place write reads the
+        // original into memory first.
+        std::optional<std::string_view> expected;
     };
 
     struct ReplaceResult
     {
         enum class Step {
             None,    // replaced
-            Resolve, // the path does not lead to a file
-            Check,   // options.check refused, error is its result
-            Write,   // the new content could not take the old one's place
+            Resolve, // the path does not lead to a file (or vanished meanwhile)
+            Changed, // the file no longer holds options.expected (ESTALE)
+            Write,   // not written: the original is as it was
+            Damaged, // an in-place write failed (error) and the original
+                     // could not be put back: the file holds neither
         };
         Step step = Step::None;
         int error = 0;
@@ -87,10 +100,30 @@ public:
 
     // Makes data the whole content of path without ever leaving it missing,
     // empty or half-written: the bytes go to a temporary file in the same
-    // folder, which is flushed to disk and renamed over the original. The
-    // original's permission bits and, where permitted, owner are kept. A
-    // symbolic link is written through to its target and stays a link.
+    // folder (named ".velmora-" and 12 random letters and digits), which gets
+    // the original's owner, group, extended attributes (ACLs among them) and
+    // permission bits, is flushed to disk and renamed over the original. A
+    // file whose owner or attributes a new file cannot keep, or that has more
+    // than one name, is written in place or not at all (see inPlaceFallback):
+    // it is never handed to another owner. A symbolic link is written
+    // through to its target and stays a link.
     static ReplaceResult Replace(const char *path, const void *data, std::size_t size, const ReplaceOptions &options);
+    static ReplaceResult Replace(const char *path, const Producer &produce, const ReplaceOptions &options);
+
+    // The same for the entry name of an open folder: name is one component
+    // (no "/", not "." or ".."), the temporary file is made and renamed
+    // within that folder, and no folder link is followed. A name that is a
+    // symbolic link is written through to its target (resolved by the
+    // kernel's view of the folder, /proc/self/fd).
+    static ReplaceResult ReplaceAt(int folderFd, const char *name, const void *data, std::size_t size,
+                                   const ReplaceOptions &options);
+    static ReplaceResult ReplaceAt(int folderFd, const char *name, const Producer &produce,
+                                   const ReplaceOptions &options);
+
+    // Removes the temporary files that replaces are writing at this moment.
+    // Async-signal-safe: meant for a handler of a fatal signal. A replace
+    // whose temporary file is removed fails and leaves its original as it was.
+    static void RemovePendingTemporaries();
 
     // 0 when a new file can be made in folder (a probe file is created and
     // removed again), else errno.
@@ -98,4 +131,11 @@ public:
 
     // The process's file-mode creation mask, read without changing it.
     static mode_t Umask();
+
+    // Set only by tests, to be a full disk or another program at the worst
+    // moment: every write(2) of the file layer goes through WriteFunction,
+    // and BeforeCheck runs when a temporary file is complete and on disk,
+    // right before the original is compared and replaced.
+    static ssize_t (*WriteFunction)(int fd, const void *data, std::size_t size);
+    static void (*BeforeCheck)(int folderFd, const char *name);
 };

@@ -4,7 +4,9 @@
 #include "FileNames.h"
 #include "NativePath.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -20,7 +22,9 @@ namespace {
 int attributesOf(const QString &Path, const struct stat &st)
 {
     int bits = 0;
-    if (!(st.st_mode & S_IWUSR))
+    // Whoever runs the program decides, not the owner's bits: root may write
+    // a file of mode 0444, nobody may write another user's file of mode 0644.
+    if (::faccessat(AT_FDCWD, NativePath::Encode(Path).constData(), W_OK, AT_EACCESS) != 0)
         bits |= FileAttributes::ReadOnly;
     if (FileNames::FileNameOf(Path).startsWith(QLatin1Char('.')))
         bits |= FileAttributes::Hidden;
@@ -36,7 +40,8 @@ FileAttributes::Status FileAttributes::Query(const QString &Path)
     struct stat st;
     if (!statOf(Path, st))
         return {};
-    return {static_cast<qint64>(st.st_size), attributesOf(Path, st), static_cast<int>(st.st_mode & 07777)};
+    return {static_cast<qint64>(st.st_size), attributesOf(Path, st), static_cast<int>(st.st_mode & 07777),
+            st.st_uid == ::geteuid()};
 }
 
 bool FileAttributes::SetAttributesLong(const QString &Path, int Attributes)

@@ -1,6 +1,6 @@
 // File attributes as the runs know them, mapped onto permission bits: a file
-// is read-only when its owner may not write it, hidden when its name starts
-// with a dot.
+// is read-only when the current user may not write it, hidden when its name
+// starts with a dot.
 #pragma once
 
 #include <QString>
@@ -26,12 +26,13 @@ public:
     static qint64 Length(const QString &Path);
 
     // Size, attribute bits and permission bits with one query (all -1 when
-    // the file cannot be queried).
+    // the file cannot be queried), and whether the current user owns it.
     struct Status
     {
         qint64 length = -1;
         int attributes = -1;
         int mode = -1;
+        bool own = false;
     };
     static Status Query(const QString &Path);
 };

@@ -9,14 +9,14 @@
 
 namespace {
 
-// Clears a read-only bit for the time of the work on a file and sets the
-// permissions back however that work ends.
+// Gives a read-only file the owner's write permission for the time of its
+// replace and sets the permissions back however that ends.
 class ReadOnlyGuard
 {
 public:
-    ReadOnlyGuard(const QString &path, bool clear, int mode) : m_path(path)
+    ReadOnlyGuard(const QString &path, bool add, int mode) : m_path(path)
     {
-        if (clear) {
+        if (add) {
             m_mode = mode;
             FileAttributes::SetAttributesLong(path, FileAttributes::Normal);
         }
@@ -74,9 +74,11 @@ FileResult FilePass::Process(const QString &path)
         r.outcome = FileResult::Outcome::SkippedReadOnly;
         return r;
     }
-    const ReadOnlyGuard guard(path, readOnly, status.mode);
-
     const bool replace = m_settings.mode == RunMode::SearchAndReplace;
+    // Only a replace needs to write, and only the user's own file is theirs
+    // to change the mode of: another's is written only where the user may.
+    const ReadOnlyGuard guard(path, replace && readOnly && status.own, status.mode);
+
     QByteArray raw;
     const QString text = m_codec.FileRead(path, false, replace ? &raw : nullptr);
     r.encoding = m_codec.Encoding;
@@ -129,6 +131,9 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &te
         return Outcome::ChangedOnDisk;
     case SafeFileWriter::Status::Failed:
         break;
+    case SafeFileWriter::Status::Damaged:
+        error = written.error;
+        return Outcome::Damaged;
     }
     error = written.error;
     return Outcome::WriteFailed;

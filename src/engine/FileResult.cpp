@@ -21,6 +21,10 @@ QString FileResult::Reason() const
         return QStringLiteral("Die Datei wurde seit dem Lesen verändert");
     case Outcome::WriteFailed:
         return QStringLiteral("Schreibfehler: %1").arg(error);
+    case Outcome::Damaged:
+        return QStringLiteral("Schreibfehler: %1 – der ursprüngliche Inhalt ließ sich nicht wiederherstellen, die "
+                              "Datei ist beschädigt")
+            .arg(error);
     default:
         return QString();
     }

@@ -23,6 +23,8 @@ struct FileResult
         ChangedOnDisk,   // its bytes changed since they were read
         GoneBeforeWrite, // it vanished between reading and writing
         WriteFailed,     // the system refused the write (see `error`)
+        // Changed, but not as asked:
+        Damaged, // an in-place write failed (see `error`) and its original could not be put back
     };
 
     QString path;        // as the file system gives it (see NativePath)
@@ -30,13 +32,13 @@ struct FileResult
     int count = 0;       // finds; 0 when the file was not read
     TextEncoding encoding = TextEncoding::Ansi;
     Outcome outcome = Outcome::Searched;
-    QString error; // the system's words for WriteFailed
+    QString error; // the system's words for WriteFailed and Damaged
 
     // Whether the file counts as searched in the run's statistics.
     bool Searched() const { return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing; }
     // Whether a replace pass left a file with finds as it was against the
     // user's wish; Reason() says why.
-    bool NotWritten() const { return outcome >= Outcome::LossyOriginal; }
+    bool NotWritten() const { return outcome >= Outcome::LossyOriginal && outcome != Outcome::Damaged; }
     // The German reason shown for a file that was not written.
     QString Reason() const;
 };

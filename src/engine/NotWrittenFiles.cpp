@@ -7,6 +7,8 @@ void NotWrittenFiles::FileDone(const FileResult &result, int)
 {
     if (result.NotWritten() || (m_withMissing && result.outcome == FileResult::Outcome::Missing))
         m_files.push_back(result);
+    if (result.outcome == FileResult::Outcome::Damaged)
+        m_damaged.push_back(result);
 }
 
 QString NotWrittenFiles::Message(const std::vector<FileResult> &files, const QLocale &locale)
@@ -27,4 +29,24 @@ QString NotWrittenFiles::Message(const std::vector<FileResult> &files, const QLo
     if (n > shown)
         text += crLf + QStringLiteral("… und %1 weitere.").arg(NumberFormat::Grouped(n - shown, locale));
     return text;
+}
+
+QString NotWrittenFiles::DamagedMessage(const std::vector<FileResult> &files, const QString &archive)
+{
+    if (files.empty())
+        return QString();
+    const QString crLf = QStringLiteral("\r\n");
+    QString text =
+        files.size() == 1
+            ? QStringLiteral("Diese Datei ist beschädigt: Das Schreiben schlug fehl, und ihr ursprünglicher "
+                             "Inhalt ließ sich nicht wiederherstellen:")
+            : QStringLiteral("Diese Dateien sind beschädigt: Das Schreiben schlug fehl, und ihr ursprünglicher "
+                             "Inhalt ließ sich nicht wiederherstellen:");
+    text += crLf;
+    for (const FileResult &f : files)
+        text += crLf + f.displayPath + QStringLiteral(" (") + f.error + QStringLiteral(")");
+    text += crLf + crLf;
+    if (archive.isEmpty())
+        return text + QStringLiteral("Es gibt KEINE Sicherung dieser Dateien!");
+    return text + QStringLiteral("Der ursprüngliche Inhalt liegt in der Sicherung:") + crLf + archive;
 }

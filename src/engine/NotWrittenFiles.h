@@ -18,11 +18,17 @@ public:
     void FileDone(const FileResult &result, int position) override;
 
     const std::vector<FileResult> &Files() const { return m_files; }
+    // The files an in-place write left damaged (counted apart: they did change).
+    const std::vector<FileResult> &Damaged() const { return m_damaged; }
     // The message text: the first 20 files with their reasons, then how many
     // more there are. Empty when every file was written.
     static QString Message(const std::vector<FileResult> &files, const QLocale &locale);
+    // The message for damaged files: which they are and the backup archive
+    // that holds their originals (archive empty: there is none).
+    static QString DamagedMessage(const std::vector<FileResult> &files, const QString &archive);
 
 private:
     bool m_withMissing;
     std::vector<FileResult> m_files;
+    std::vector<FileResult> m_damaged;
 };

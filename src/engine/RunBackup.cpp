@@ -39,11 +39,13 @@ bool RunBackup::Prepare(const QString &folder, const QString &startFolder)
 void RunBackup::Complete(int filesWithFinds)
 {
     std::unique_ptr<BackupArchive> backup = std::move(m_archive);
+    m_onDisk.clear();
     if (!backup || filesWithFinds == 0 || backup->EntryCount() == 0)
         return;
     QString writtenTo;
     const QString home = QDir::homePath();
     const QString reason = backup->Write(writtenTo, home);
+    m_onDisk = reason.isEmpty() ? backup->ArchivePath() : writtenTo;
     if (reason.isEmpty())
         return;
     if (!writtenTo.isEmpty()) {

@@ -23,9 +23,12 @@ public:
     // Writes the archive when it holds anything (filesWithFinds > 0) and
     // says where it went if not where asked; releases it in any case.
     void Complete(int filesWithFinds);
+    // Where the last Complete put the archive; empty when it wrote none.
+    const QString &ArchiveOnDisk() const { return m_onDisk; }
     void Release();
 
 private:
     RunDialogs &m_dialogs;
     std::unique_ptr<BackupArchive> m_archive;
+    QString m_onDisk;
 };

@@ -3,33 +3,57 @@
 #include "SafeFileWriter.h"
 
 #include "NativePath.h"
-#include "PosixFile.h"
 
-#include <cerrno>
 #include <cstring>
 
-SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes,
-                                               const QByteArray &newBytes)
+namespace {
+
+PosixFile::ReplaceOptions optionsFor(const QByteArray &expectedBytes)
 {
     PosixFile::ReplaceOptions options;
     options.inPlaceFallback = true;
     // Another program may have saved the file since it was read: the new
     // content was made from the old one and would undo that change.
-    options.check = [&expectedBytes](const char *target) {
-        QByteArray current;
-        return PosixFile::ReadAll(target, current) == 0 && current == expectedBytes ? 0 : ESTALE;
-    };
-    const PosixFile::ReplaceResult result = PosixFile::Replace(
-        NativePath::Encode(path).constData(), newBytes.constData(), static_cast<std::size_t>(newBytes.size()), options);
+    options.expected = std::string_view(expectedBytes.constData(), static_cast<std::size_t>(expectedBytes.size()));
+    return options;
+}
+
+SafeFileWriter::Result resultOf(const PosixFile::ReplaceResult &result)
+{
+    using Status = SafeFileWriter::Status;
     switch (result.step) {
     case PosixFile::ReplaceResult::Step::None:
         return {};
     case PosixFile::ReplaceResult::Step::Resolve:
         return {Status::Gone, {}};
-    case PosixFile::ReplaceResult::Step::Check:
+    case PosixFile::ReplaceResult::Step::Changed:
         return {Status::ChangedOnDisk, {}};
     case PosixFile::ReplaceResult::Step::Write:
         break;
+    case PosixFile::ReplaceResult::Step::Damaged:
+        return {Status::Damaged, QString::fromLocal8Bit(std::strerror(result.error))};
     }
     return {Status::Failed, QString::fromLocal8Bit(std::strerror(result.error))};
+}
+
+} // namespace
+
+SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes,
+                                               const QByteArray &newBytes)
+{
+    return resultOf(PosixFile::Replace(NativePath::Encode(path).constData(), newBytes.constData(),
+                                       static_cast<std::size_t>(newBytes.size()), optionsFor(expectedBytes)));
+}
+
+SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes,
+                                               const PosixFile::Producer &produce)
+{
+    return resultOf(PosixFile::Replace(NativePath::Encode(path).constData(), produce, optionsFor(expectedBytes)));
+}
+
+SafeFileWriter::Result SafeFileWriter::ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
+                                                 const QByteArray &newBytes)
+{
+    return resultOf(PosixFile::ReplaceAt(folderFd, name.constData(), newBytes.constData(),
+                                         static_cast<std::size_t>(newBytes.size()), optionsFor(expectedBytes)));
 }

@@ -2,6 +2,8 @@
 // half-written, and only when nobody changed it since it was read.
 #pragma once
 
+#include "PosixFile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,16 +11,25 @@ class SafeFileWriter
 {
 public:
     // Writes newBytes as the whole content of path, provided the file still
-    // holds exactly expectedBytes. The new content goes to a temporary file in
-    // the same folder, which then takes the original's place with its
-    // permission bits (and owner where possible); a symbolic link is written
-    // through to its target. Only where the folder cannot take a new file is
-    // the file rewritten in place.
-    enum class Status { Written, Gone, ChangedOnDisk, Failed };
+    // holds exactly expectedBytes when the new content is ready to take its
+    // place. The new content goes to a temporary file in the same folder,
+    // which then takes the original's place with its owner, group,
+    // permission bits, extended attributes and ACLs; a symbolic link is
+    // written through to its target. Where a new file cannot keep those (or
+    // the folder takes no new file, or the file has several names), the file
+    // is rewritten in place, and a write that fails puts expectedBytes back;
+    // Damaged when even that failed.
+    enum class Status { Written, Gone, ChangedOnDisk, Failed, Damaged };
     struct Result
     {
         Status status = Status::Written;
-        QString error; // the system's words when Failed
+        QString error; // the system's words when Failed or Damaged
     };
     static Result Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes);
+    // The new content from a producer, so that it need not be in memory whole.
+    static Result Replace(const QString &path, const QByteArray &expectedBytes, const PosixFile::Producer &produce);
+    // The same for the entry name (one component, bytes as on disk) of an
+    // open folder.
+    static Result ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
+                            const QByteArray &newBytes);
 };

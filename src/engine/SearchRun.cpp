@@ -191,6 +191,7 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     m_stopSignal = 0;
     m_stopSignals.emplace();
     m_notWritten.clear();
+    m_damaged.clear();
     m_view.SetBusyCursor(true);
     m_view.ProcessEvents();
     m_view.SetInputsEnabled(false);
@@ -372,6 +373,7 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     TotalFinds = statistics.TotalFinds;
     FilesChanged = statistics.FilesChanged;
     m_notWritten = notWritten.Files();
+    m_damaged = notWritten.Damaged();
 }
 
 void SearchRun::reportNotWritten()
@@ -379,5 +381,10 @@ void SearchRun::reportNotWritten()
     const QString text = ::NotWrittenFiles::Message(m_notWritten, m_dialogs.Locale());
     if (!text.isEmpty())
         m_dialogs.MessageBox(text, RunDialogs::Buttons::Ok, RunDialogs::Icon::Exclamation,
+                             m_dialogs.ApplicationTitle());
+    // After the backup is on disk: the message says where the originals are.
+    const QString damaged = ::NotWrittenFiles::DamagedMessage(m_damaged, m_backup.ArchiveOnDisk());
+    if (!damaged.isEmpty())
+        m_dialogs.MessageBox(damaged, RunDialogs::Buttons::Ok, RunDialogs::Icon::Critical,
                              m_dialogs.ApplicationTitle());
 }

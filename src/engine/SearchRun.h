@@ -112,6 +112,7 @@ private:
     RunOptions m_options;
     std::vector<FileResult> m_rows; // behind the list's rows: row tag - 1
     std::vector<FileResult> m_notWritten;
+    std::vector<FileResult> m_damaged;
     std::vector<ResultSink *> m_extraSinks;
     std::optional<RunMode> m_lastMode;
     QString m_info; // what lblInfo shows
