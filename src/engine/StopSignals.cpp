@@ -1,16 +1,13 @@
 // SIGINT and SIGTERM as the stop button while a run lasts.
 #include "StopSignals.h"
 
+#include "PosixFile.h"
+
 namespace {
 
 constexpr int Handled[2] = {SIGINT, SIGTERM};
 
 volatile std::sig_atomic_t g_received = 0;
-
-// Removes the temporary file of a write in progress before the program dies
-// mid-write; the write path's PosixFile::RemovePendingTemporaries() belongs
-// here. Runs inside a signal handler: async-signal-safe calls only.
-void removePendingTemporaries() {}
 
 extern "C" void onStopSignal(int signal)
 {
@@ -19,7 +16,9 @@ extern "C" void onStopSignal(int signal)
         return;
     }
     // Asked twice: the person does not want to wait for the stop.
-    removePendingTemporaries();
+    // The temporary file of a write in progress would stay behind with a
+    // whole copy of the file; this call is async-signal-safe.
+    PosixFile::RemovePendingTemporaries();
     std::signal(signal, SIG_DFL);
     // Blocked while this handler runs; delivered, and fatal, on its return.
     std::raise(signal);
