@@ -7,6 +7,12 @@
 #include "SafeFileWriter.h"
 #include "TextSearch.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // Clears a read-only bit for the time of the work on a file and sets the
@@ -34,6 +40,21 @@ private:
     int m_mode = -1;
 };
 
+struct FileCloser
+{
+    int fd;
+    ~FileCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+QString systemWords(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
 
 FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
@@ -49,36 +70,70 @@ void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
         }
         if (item.skip)
             continue;
-        const FileResult result = Process(item.path);
+        const FileResult result = Process(item);
         for (ResultSink *sink : m_sinks)
             sink->FileDone(result, item.position);
     }
 }
 
-FileResult FilePass::Process(const QString &path)
+void FilePass::SetStartFolder(const QString &folder)
 {
+    m_folders.SetStart(NativePath::Encode(folder).toStdString());
+}
+
+FileResult FilePass::Process(const Item &item)
+{
+    const QString &path = item.path;
     FileResult r;
     r.path = path;
     r.displayPath = NativePath::Display(path);
-    const FileAttributes::Status status = FileAttributes::Query(path);
-    if (status.length < 0) {
+    const QByteArray native = NativePath::Encode(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const std::string folder = slash < 0 ? std::string(".") : native.left(std::max<qsizetype>(slash, 1)).toStdString();
+    const char *name = native.constData() + slash + 1;
+    struct stat st = {};
+    int fd = -1;
+    int err = m_folders.Enter(folder);
+    if (err == 0) {
+        fd = m_folders.OpenFile(name, !item.plainFile, st);
+        err = fd < 0 ? -fd : 0;
+    }
+    const FileCloser closer{fd};
+    // Another file in the place of the one collected counts as gone, like a
+    // link in the way or what is no longer a regular file.
+    const bool gone =
+        err == 0 ? item.inode != 0 && (st.st_dev != item.device || st.st_ino != item.inode)
+                 : err == ENOENT || err == ENOTDIR || err == ELOOP || err == EXDEV || err == EISDIR || err == EINVAL;
+    if (gone) {
         r.outcome = FileResult::Outcome::Missing;
         return r;
     }
-    if (status.length == 0) {
+    if (err != 0) {
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(err);
+        return r;
+    }
+    if (st.st_size == 0) {
         r.outcome = FileResult::Outcome::Empty;
         return r;
     }
-    const bool readOnly = status.attributes & FileAttributes::ReadOnly;
+    // Read-only as FileAttributes has it, from the status of the very file
+    // that is read.
+    const bool readOnly = !(st.st_mode & S_IWUSR);
     if (readOnly && !m_settings.alsoReadOnly) {
         r.outcome = FileResult::Outcome::SkippedReadOnly;
         return r;
     }
-    const ReadOnlyGuard guard(path, readOnly, status.mode);
+    const ReadOnlyGuard guard(path, readOnly, static_cast<int>(st.st_mode & 07777));
 
     const bool replace = m_settings.mode == RunMode::SearchAndReplace;
     QByteArray raw;
-    const QString text = m_codec.FileRead(path, false, replace ? &raw : nullptr);
+    QString text;
+    if (const int readError = m_codec.ReadOpenFile(fd, st.st_size, text, replace ? &raw : nullptr)) {
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(readError);
+        return r;
+    }
     r.encoding = m_codec.Encoding;
     QString replaced;
     if (!m_settings.wholeWords) {
