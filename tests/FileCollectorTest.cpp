@@ -1,6 +1,6 @@
 // The walk that collects files: depth first, sorted without case, folder
 // markers, the stop flag, never a folder link or a special file, each file
-// once, the excluded folder left out and what cannot be read reported.
+// once, and what cannot be read reported.
 #include "FileCollector.h"
 
 #include "TestSupport.h"
@@ -22,12 +22,11 @@ protected:
             put(m_dir.filePath(u(f)), QByteArray());
     }
 
-    QStringList collect(const QString &filter, bool recurse, int abortFlag = 0, const QString &excluded = {})
+    QStringList collect(const QString &filter, bool recurse, int abortFlag = 0)
     {
         std::vector<FileCollector::Found> found;
         int next = 0;
         FileCollector c(abortFlag, {});
-        c.ExcludeFolder(excluded);
         const int added = c.CollectFiles(m_dir.path(), filter, found, recurse, next);
         EXPECT_EQ(added, next);
         EXPECT_EQ(static_cast<int>(found.size()), next);
@@ -83,17 +82,6 @@ TEST_F(Collect, FileReachedByTwoPathsIsCollectedOnce)
     EXPECT_EQ(collect(u("*.txt"), true),
               QStringList({u("$RECYCLE.BIN/r.txt"), u(".hidden.txt"), u("a-link.txt"), u("A.txt"), u("Sub/deep/z.txt"),
                            u("Sub/x.txt"), u("sub2/y.txt")}));
-}
-
-TEST_F(Collect, ExcludedFolderIsLeftOutInAnySpelling)
-{
-    QTemporaryDir other;
-    const QString link = other.filePath(u("zu-sub"));
-    ASSERT_EQ(::symlink(QFile::encodeName(m_dir.filePath(u("Sub"))).constData(), QFile::encodeName(link).constData()),
-              0);
-    for (const QString &spelling : {m_dir.filePath(u("Sub/deep/..")), link + u("/")})
-        EXPECT_EQ(collect(u("*.txt"), true, 0, spelling),
-                  QStringList({u("$RECYCLE.BIN/r.txt"), u(".hidden.txt"), u("A.txt"), u("b.txt"), u("sub2/y.txt")}));
 }
 
 TEST(CollectRefusals, FoldersThatCannotBeReadAreReported)
