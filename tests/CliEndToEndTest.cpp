@@ -1,6 +1,7 @@
 // velmora-cli on a generated tree of every encoding, against an independent
 // model of the same run (tests/corpus_reference.py).
 #include "QtPrinters.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -16,11 +17,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-QString u(const char *s)
-{
-    return QString::fromUtf8(s);
-}
 
 const QString Filter = u("*.txt;*.htm;*.html;*.php");
 
@@ -250,6 +246,35 @@ TEST(CliNames, NameThatIsNotUtf8)
                             "assert z.read(i[0]) == b'ein Suchwort und noch ein Suchwort'\n");
     const Result r = run(u("python3"), {u("-c"), check, QFile::decodeName(backup) + u("/") + archives.first()});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+}
+
+// A file and a folder the user may not read are listed on standard error
+// and make the run end with 1; they do not count as searched.
+TEST(CliUnreadable, FilesAndFoldersThatCannotBeReadAreListed)
+{
+    TempFolder dir;
+    const std::string tree = dir.file("baum"), out = dir.file("ausgabe");
+    PutFile(tree + "/a.txt", "ein Suchwort");
+    PutFile(tree + "/geheim.txt", "ein Suchwort");
+    PutFile(tree + "/zu/c.txt", "ein Suchwort");
+    ASSERT_EQ(::chown((tree + "/a.txt").c_str(), 65534, 65534), 0); // the user's own: not read-only
+    ASSERT_EQ(::chmod((tree + "/geheim.txt").c_str(), 0600), 0);      // another user's file
+    ASSERT_EQ(::chmod((tree + "/zu").c_str(), 0), 0);
+    ASSERT_EQ(::mkdir(out.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(out.c_str(), 0777), 0);
+    const std::string command = "LC_ALL=de_DE.UTF-8 '" VELMORA_CLI "' --folder '" + tree +
+                                "' --subfolders --find Suchwort >'" + out + "/out' 2>'" + out + "/err'";
+    const bool exitedWithOne = AsOrdinaryUser([&] {
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+    });
+    ::chmod((tree + "/zu").c_str(), 0755);
+    const QString err = QString::fromStdString(FileBytes(out + "/err"));
+    EXPECT_TRUE(exitedWithOne) << err.toStdString();
+    EXPECT_TRUE(err.contains(u("Folgende Dateien und Ordner konnten nicht gelesen werden:"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromStdString(tree + "/geheim.txt"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromStdString(tree + "/zu"))) << err.toStdString();
+    EXPECT_TRUE(QString::fromStdString(FileBytes(out + "/out")).contains(u("In 1 Datei von 1 durchsuchten Dateien")));
 }
 
 } // namespace

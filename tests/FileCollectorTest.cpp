@@ -1,10 +1,12 @@
 // The walk that collects files: depth first, sorted without case, folder
-// markers, the stop flag, and never a folder link or a special file.
+// markers, the stop flag, never a folder link or a special file, each file
+// once, and what cannot be read reported.
 #include "FileCollector.h"
 
 #include "TestSupport.h"
 
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,15 +24,16 @@ protected:
 
     QStringList collect(const QString &filter, bool recurse, int abortFlag = 0)
     {
-        QStringList files;
+        std::vector<FileCollector::Found> found;
         int next = 0;
         FileCollector c(abortFlag, {});
-        const int added = c.CollectFiles(m_dir.path(), filter, files, recurse, next);
+        const int added = c.CollectFiles(m_dir.path(), filter, found, recurse, next);
         EXPECT_EQ(added, next);
-        EXPECT_EQ(files.size(), next);
-        const QString base = m_dir.path() + QLatin1Char('/');
-        for (QString &f : files)
-            f.replace(base, QString());
+        EXPECT_EQ(static_cast<int>(found.size()), next);
+        EXPECT_TRUE(c.Refusals().empty());
+        QStringList files;
+        for (const FileCollector::Found &f : found)
+            files << QString(f.path).replace(m_dir.path() + QLatin1Char('/'), QString());
         return files;
     }
 
@@ -55,9 +58,11 @@ TEST_F(Collect, StopsWhenAbortFlagIsOne)
 
 TEST_F(Collect, NeverFollowsFolderLinksOrOpensSpecialFiles)
 {
+    QTemporaryDir outside;
     const QByteArray base = QFile::encodeName(m_dir.path());
+    const QString target = put(outside.filePath(u("t.txt")), "x");
     ASSERT_EQ(::symlink(base.constData(), (base + "/loop").constData()), 0);
-    ASSERT_EQ(::symlink((base + "/A.txt").constData(), (base + "/link.txt").constData()), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), (base + "/link.txt").constData()), 0);
     ASSERT_EQ(::symlink((base + "/missing").constData(), (base + "/broken.txt").constData()), 0);
     ASSERT_EQ(::mkfifo((base + "/pipe.txt").constData(), 0600), 0);
     const QStringList files = collect(u("*"), true);
@@ -69,13 +74,42 @@ TEST_F(Collect, NeverFollowsFolderLinksOrOpensSpecialFiles)
     EXPECT_TRUE(collect(u("*"), false).filter(u("loop")).isEmpty()); // no marker for a link either
 }
 
-TEST_F(Collect, MissingFolderContributesNothing)
+TEST_F(Collect, FileReachedByTwoPathsIsCollectedOnce)
 {
-    QStringList files;
+    const QByteArray base = QFile::encodeName(m_dir.path());
+    ASSERT_EQ(::symlink((base + "/b.txt").constData(), (base + "/a-link.txt").constData()), 0);
+    ASSERT_EQ(::link((base + "/Sub/x.txt").constData(), (base + "/sub2/x-too.txt").constData()), 0);
+    EXPECT_EQ(collect(u("*.txt"), true),
+              QStringList({u("$RECYCLE.BIN/r.txt"), u(".hidden.txt"), u("a-link.txt"), u("A.txt"), u("Sub/deep/z.txt"),
+                           u("Sub/x.txt"), u("sub2/y.txt")}));
+}
+
+TEST(CollectRefusals, FoldersThatCannotBeReadAreReported)
+{
+    TempFolder dir;
+    PutFile(dir.file("zu/a.txt"), "x");
+    PutFile(dir.file("offen/b.txt"), "x");
+    ASSERT_EQ(::chmod(dir.file("zu").c_str(), 0), 0);
+    const QString base = QString::fromStdString(dir.path());
+    const int noStop = 0;
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        std::vector<FileCollector::Found> found;
+        int next = 0;
+        FileCollector c(noStop, {});
+        c.CollectFiles(base, u("*"), found, true, next);
+        return found.size() == 1 && found[0].path == base + u("/offen/b.txt") && c.Refusals().size() == 1 &&
+               c.Refusals()[0].path == base + u("/zu") && c.Refusals()[0].error == EACCES && c.Refusals()[0].folder;
+    }));
+    ::chmod(dir.file("zu").c_str(), 0755);
+
+    // A start folder that is not there is reported too.
+    std::vector<FileCollector::Found> found;
     int next = 0;
-    FileCollector c(0, {});
-    EXPECT_EQ(c.CollectFiles(m_dir.filePath(u("nope")), u("*"), files, true, next), 0);
+    FileCollector c(noStop, {});
+    EXPECT_EQ(c.CollectFiles(base + u("/nope"), u("*"), found, true, next), 0);
     EXPECT_EQ(next, 0);
+    ASSERT_EQ(c.Refusals().size(), 1u);
+    EXPECT_EQ(c.Refusals()[0].error, ENOENT);
 }
 
 } // namespace

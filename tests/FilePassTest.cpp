@@ -211,4 +211,31 @@ TEST(FilePass, StopLandsOnTheNextItemAndSkipsAreNotReported)
     EXPECT_EQ(abort, 3);
 }
 
+TEST(FilePass, FileThatCannotBeReadIsReportedNotSearched)
+{
+    TempFolder dir;
+    const std::string path = PutFile(dir.file("geheim.txt"), "alt");
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0); // another user's file
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        const FileResult r = FilePass(replacing("alt", "neu")).Process(QString::fromStdString(path));
+        return r.outcome == Outcome::Unreadable && !r.Searched() &&
+               r.Reason().startsWith(u("Die Datei konnte nicht gelesen werden: ")) && r.error.size() > 0;
+    }));
+    EXPECT_EQ(FileBytes(path), "alt");
+}
+
+TEST(FilePass, AnotherFileInThePlaceOfTheCollectedOneCountsAsGone)
+{
+    QTemporaryDir dir;
+    const QString path = put(dir.filePath(u("f.txt")), "alt");
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    const QString other = put(dir.filePath(u("g.txt")), "alt");
+    ASSERT_EQ(::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()), 0);
+    FilePass pass(replacing("alt", "neu"));
+    pass.SetStartFolder(dir.path());
+    EXPECT_EQ(pass.Process({path, 0, false, st.st_dev, st.st_ino, true}).outcome, Outcome::Missing);
+    EXPECT_EQ(bytesOf(path), QByteArray("alt"));
+}
+
 } // namespace

@@ -1,13 +1,17 @@
 // Whole runs through an in-memory host: the checks and their messages, both
-// passes over trees in every encoding, read-only and unwritable files, the stop
+// passes over trees in every encoding, read-only and unwritable files, files
+// reached by two paths, links swapped in, the backup folder in the tree, the stop
 // button, the summaries and the log button.
 #include "AppPaths.h"
 #include "FakeRunHost.h"
 #include "FileAttributes.h"
 #include "FullDisk.h"
 
+#include <QDir>
+#include <QProcess>
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The tables of byte strings are laid out by hand, one case a line.
 // clang-format off
@@ -386,3 +390,103 @@ TEST_F(Run, SaveButtonWritesTheLogOnceAndOpensIt)
 
 } // namespace
 // clang-format on
+
+namespace {
+
+// The names in an archive, read by Python's zipfile.
+QStringList zipNames(const QString &archive)
+{
+    QProcess p;
+    p.start(u("python3"),
+            {u("-c"), u("import sys, zipfile\nprint('\\n'.join(zipfile.ZipFile(sys.argv[1]).namelist()))"), archive});
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+TEST_F(Run, FileReachedByTwoPathsIsProcessedOnce)
+{
+    struct Case
+    {
+        const char *name;
+        int (*makeSecondPath)(const char *target, const char *path);
+    };
+    const Case cases[] = {{"file link beside its target", ::symlink}, {"hard link pair", ::link}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir tree, backups;
+        const QString a = put(tree.filePath(u("a.txt")), "Version 1");
+        ASSERT_EQ(c.makeSecondPath(QFile::encodeName(a).constData(),
+                                   QFile::encodeName(tree.filePath(u("b.txt"))).constData()),
+                  0);
+        host.options.txtStartFolder = tree.path();
+        host.options.txtFindW = u("Version 1");
+        host.options.txtReplaceW = u("Version 1.1");
+        host.options.chkBackup = 1;
+        run.BackupFolder = backups.path() + u("/");
+        host.answers = {RunHost::Answer::Yes};
+        run.cmdStart_Click(1);
+        EXPECT_EQ(bytesOf(a), QByteArray("Version 1.1"));
+        EXPECT_EQ(run.FilesSearched, 1);
+        const QStringList archives = QDir(backups.path()).entryList(QDir::Files);
+        ASSERT_EQ(archives.size(), 1);
+        EXPECT_EQ(zipNames(backups.filePath(archives.first())).size(), 1);
+    }
+}
+
+TEST_F(Run, LinkSwappedInDuringThePassIsNotFollowed)
+{
+    struct Case
+    {
+        const char *name;
+        const char *swapped;    // in the tree, replaced by a link ...
+        const char *linkTarget; // ... to this in the outside folder
+    };
+    const Case cases[] = {{"folder", "sub", ""}, {"file", "sub/b.txt", "b.txt"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir tree, outside;
+        put(tree.filePath(u("a.txt")), "Wort");
+        put(tree.filePath(u("sub/b.txt")), "Wort");
+        const QString outsideFile = put(outside.filePath(u("b.txt")), "Wort");
+        host.options.txtStartFolder = tree.path();
+        host.options.chkUnterordner = 1;
+        host.answers = {RunHost::Answer::Yes};
+        bool swapped = false;
+        run.FileTotal = 0; // as before the first run
+        // The first events after the walk come with the first file's progress.
+        host.onEvents = [&](int) {
+            if (run.FileTotal == 0 || swapped)
+                return;
+            swapped = true;
+            const QByteArray from = QFile::encodeName(tree.filePath(u(c.swapped)));
+            ASSERT_EQ(::rename(from.constData(), (from + ".alt").constData()), 0);
+            ASSERT_EQ(::symlink(QFile::encodeName(outside.filePath(u(c.linkTarget))).constData(), from.constData()), 0);
+        };
+        run.cmdStart_Click(1);
+        host.onEvents = nullptr;
+        EXPECT_TRUE(swapped);
+        EXPECT_EQ(bytesOf(outsideFile), QByteArray("Wort"));
+        EXPECT_EQ(bytesOf(tree.filePath(u("a.txt"))), QByteArray("Begriff"));
+    }
+}
+
+TEST_F(Run, BackupFolderInsideTheTreeIsLeftAlone)
+{
+    const QString inside = file(u("Sicherung/alt.txt"), QByteArray("Wort"));
+    const QString a = file(u("a.txt"), QByteArray("Wort"));
+    QTemporaryDir other; // the backup folder spelled through a link
+    const QString spelled = other.filePath(u("zur-sicherung"));
+    ASSERT_EQ(::symlink(QFile::encodeName(m_dir.filePath(u("Sicherung"))).constData(),
+                        QFile::encodeName(spelled).constData()),
+              0);
+    host.options.chkUnterordner = 1;
+    host.options.chkBackup = 1;
+    run.BackupFolder = spelled + u("/");
+    host.answers = {RunHost::Answer::Yes};
+    run.cmdStart_Click(1);
+    EXPECT_EQ(bytesOf(inside), QByteArray("Wort"));
+    EXPECT_EQ(bytesOf(a), QByteArray("Begriff"));
+    EXPECT_EQ(run.FilesSearched, 1);
+}
+
+} // namespace

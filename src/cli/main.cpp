@@ -222,6 +222,7 @@ int main(int argc, char *argv[])
     SearchRun run(host, host);
     ConsolePrinter printer(stdout, call.null ? ConsolePrinter::Rows::NulTerminated : ConsolePrinter::Rows::Escaped);
     run.AddSink(printer);
+    run.UnreadableShown = UnreadableFiles::All;
     if (!call.backupFolder.isEmpty())
         run.BackupFolder = call.backupFolder + QLatin1Char('/');
     if (run.cmdStart_Click(call.replace ? 1 : 0) != SearchRun::Outcome::Finished)

@@ -1,72 +1,78 @@
 // Builds the list of files a pass works on.
 #include "FileCollector.h"
 
+#include "BeneathOpener.h"
 #include "FileNames.h"
 #include "NativePath.h"
-#include "WildcardPattern.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
 
 namespace {
-
-enum class EntryKind { File, Folder, Other };
 
 struct Entry
 {
     QString name;
-    EntryKind kind;
+    QByteArray native;
+    ino_t inode;
+    unsigned char type;
 };
 
-EntryKind kindOf(const QByteArray &path, unsigned char dtype)
+// Errors that mean the entry is not there to be read: it vanished, it is a
+// link in the way, or a link leading nowhere.
+bool gone(int error)
 {
-    struct stat st;
-    if (dtype == DT_REG)
-        return EntryKind::File;
-    if (dtype == DT_DIR)
-        return EntryKind::Folder;
-    if (dtype != DT_LNK && dtype != DT_UNKNOWN)
-        return EntryKind::Other;
-    if (::lstat(path.constData(), &st) != 0)
-        return EntryKind::Other;
-    if (S_ISREG(st.st_mode))
-        return EntryKind::File;
-    if (S_ISDIR(st.st_mode))
-        return EntryKind::Folder;
-    // A link counts only when it leads to a regular file: a link to a
-    // folder could lead in a circle or out of the start folder.
-    if (S_ISLNK(st.st_mode) && ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode))
-        return EntryKind::File;
-    return EntryKind::Other;
+    return error == ENOENT || error == ENOTDIR || error == ELOOP;
 }
 
-// The folder's entries without "." and "..", sorted by name ignoring case.
-bool listFolder(const QString &folder, std::vector<Entry> &out)
+// The folder's entries without "." and "..", sorted by name ignoring case;
+// 0 or errno (the entries listed before a failure are kept).
+int listFolder(int fd, std::vector<Entry> &out)
 {
-    const QByteArray native = NativePath::Encode(folder);
-    DIR *dir = ::opendir(native.constData());
-    if (!dir)
-        return false;
-    while (const dirent *d = ::readdir(dir)) {
+    // The listing gets its own descriptor: closedir closes it, while fd stays
+    // open for opening the entries.
+    const int listFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (listFd < 0)
+        return errno;
+    DIR *dir = ::fdopendir(listFd);
+    if (!dir) {
+        const int err = errno;
+        ::close(listFd);
+        return err;
+    }
+    int err = 0;
+    for (;;) {
+        errno = 0;
+        const dirent *d = ::readdir(dir);
+        if (!d) {
+            err = errno;
+            break;
+        }
         const char *n = d->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
             continue;
-        out.push_back({NativePath::Decode(n), kindOf(native + n, d->d_type)});
+        out.push_back({NativePath::Decode(n), QByteArray(n), d->d_ino, d->d_type});
     }
     ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const Entry &a, const Entry &b) {
         const int c = a.name.compare(b.name, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.name < b.name;
     });
-    return true;
+    return err;
 }
 
-void store(QStringList &files, int &nextIndex, QString entry)
+QString withoutSeparator(const QString &folder)
 {
-    files.append(std::move(entry)); // grows geometrically: no copy per entry
+    return folder.size() > 1 ? folder.chopped(1) : folder;
+}
 
+void store(std::vector<FileCollector::Found> &files, int &nextIndex, FileCollector::Found entry)
+{
+    files.push_back(std::move(entry));
     ++nextIndex;
 }
 
@@ -76,39 +82,131 @@ FileCollector::FileCollector(const int &abortFlag, std::function<void()> yield)
     : m_abortFlag(abortFlag), m_yield(std::move(yield))
 {}
 
-int FileCollector::CollectFiles(QString Folder, const QString &Filter, QStringList &Files, bool Recurse, int &NextIndex)
+void FileCollector::ExcludeFolder(const QString &folder)
+{
+    struct stat st;
+    m_excludes = !folder.isEmpty() && ::stat(NativePath::Encode(folder).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (m_excludes)
+        m_excluded = {st.st_dev, st.st_ino};
+}
+
+bool FileCollector::matches(const QString &name) const
+{
+    const QString upper = name.toUpper();
+    return std::any_of(m_patterns.begin(), m_patterns.end(),
+                       [&](const WildcardPattern &p) { return p.MatchesUpper(upper); });
+}
+
+int FileCollector::CollectFiles(QString Folder, const QString &Filter, std::vector<Found> &Files, bool Recurse,
+                                int &NextIndex)
+{
+    m_seen.clear();
+    m_refusals.clear();
+    m_patterns.clear();
+    for (const QString &part : Filter.split(QLatin1Char(';')))
+        m_patterns.emplace_back(part);
+    Folder = FileNames::AddBackslash(Folder);
+    int fd;
+    do
+        fd = ::open(NativePath::Encode(Folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int err = errno;
+        m_refusals.push_back({withoutSeparator(Folder), err, true});
+        return 0;
+    }
+    return walk(fd, Folder, Files, Recurse, NextIndex);
+}
+
+int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files, bool recurse, int &nextIndex)
 {
     if (m_yield)
         m_yield();
-    Folder = FileNames::AddBackslash(Folder);
+    struct stat self;
+    const bool selfKnown = ::fstat(fd, &self) == 0;
     std::vector<Entry> entries;
-    if (!listFolder(Folder, entries))
-        return 0;
+    if (const int err = listFolder(fd, entries))
+        m_refusals.push_back({withoutSeparator(folder), err, true});
 
-    std::vector<WildcardPattern> patterns;
-    for (const QString &part : Filter.split(QLatin1Char(';')))
-        patterns.emplace_back(part);
-
+    // A regular file's entry names its inode, which saves a status call per
+    // file; it is trusted once a status call has confirmed it in this folder
+    // (some layered file systems give other numbers there).
+    bool inodeProbed = false, inodeTrusted = false;
     int added = 0;
     for (const Entry &e : entries) {
         if (m_abortFlag == 1)
             break;
-        if (e.kind == EntryKind::Folder) {
-            if (Recurse) {
-                added += CollectFiles(Folder + e.name, Filter, Files, Recurse, NextIndex);
-            } else {
-                store(Files, NextIndex, Marker + Folder + e.name);
-                ++added;
+        struct stat st;
+        unsigned char type = e.type;
+        bool haveStatus = false;
+        if (type == DT_UNKNOWN) {
+            if (::fstatat(fd, e.native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                const int err = errno;
+                if (!gone(err) && (recurse || matches(e.name)))
+                    m_refusals.push_back({folder + e.name, err, false});
+                continue;
             }
-        } else if (e.kind == EntryKind::File) {
-            const QString upper = e.name.toUpper();
-            const bool match = std::any_of(patterns.begin(), patterns.end(),
-                                           [&](const WildcardPattern &p) { return p.MatchesUpper(upper); });
-            if (match) {
-                store(Files, NextIndex, Folder + e.name);
+            type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
+            haveStatus = type == DT_REG;
+        }
+
+        if (type == DT_DIR) {
+            if (!recurse) {
+                store(files, nextIndex, {Marker + folder + e.name});
                 ++added;
+                continue;
+            }
+            const int sub = BeneathOpener::OpenFolderIn(fd, e.native.constData());
+            if (sub < 0) {
+                if (!gone(-sub))
+                    m_refusals.push_back({folder + e.name, -sub, true});
+                continue;
+            }
+            struct stat subStatus;
+            if (m_excludes && ::fstat(sub, &subStatus) == 0 &&
+                Identity{subStatus.st_dev, subStatus.st_ino} == m_excluded) {
+                ::close(sub);
+                continue;
+            }
+            added += walk(sub, folder + e.name + QLatin1Char('/'), files, recurse, nextIndex);
+            continue;
+        }
+        if ((type != DT_REG && type != DT_LNK) || !matches(e.name))
+            continue;
+
+        if (type == DT_LNK) {
+            // A link counts only when it leads to a regular file: a link to a
+            // folder could lead in a circle or out of the start folder.
+            if (::fstatat(fd, e.native.constData(), &st, 0) != 0) {
+                const int err = errno;
+                if (!gone(err))
+                    m_refusals.push_back({folder + e.name, err, false});
+                continue;
+            }
+            if (!S_ISREG(st.st_mode))
+                continue;
+            haveStatus = true;
+        } else if (!haveStatus && !(inodeTrusted && selfKnown)) {
+            if (::fstatat(fd, e.native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+                const int err = errno;
+                if (!gone(err))
+                    m_refusals.push_back({folder + e.name, err, false});
+                continue;
+            }
+            if (!S_ISREG(st.st_mode))
+                continue; // replaced since the listing
+            haveStatus = true;
+            if (!inodeProbed) {
+                inodeProbed = true;
+                inodeTrusted = selfKnown && st.st_dev == self.st_dev && st.st_ino == e.inode;
             }
         }
+        const Identity id = haveStatus ? Identity{st.st_dev, st.st_ino} : Identity{self.st_dev, e.inode};
+        if (!m_seen.insert(id).second)
+            continue; // another path to a file already collected
+        store(files, nextIndex, {folder + e.name, id.device, id.inode, type == DT_REG});
+        ++added;
     }
+    ::close(fd);
     return added;
 }

@@ -7,6 +7,13 @@
 #include "SafeFileWriter.h"
 #include "TextSearch.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // Gives a read-only file the owner's write permission for the time of its
@@ -34,6 +41,21 @@ private:
     int m_mode = -1;
 };
 
+struct FileCloser
+{
+    int fd;
+    ~FileCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+QString systemWords(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
 
 FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
@@ -49,27 +71,56 @@ void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
         }
         if (item.skip)
             continue;
-        const FileResult result = Process(item.path);
+        const FileResult result = Process(item);
         for (ResultSink *sink : m_sinks)
             sink->FileDone(result, item.position);
     }
 }
 
-FileResult FilePass::Process(const QString &path)
+void FilePass::SetStartFolder(const QString &folder)
 {
+    m_folders.SetStart(NativePath::Encode(folder).toStdString());
+}
+
+FileResult FilePass::Process(const Item &item)
+{
+    const QString &path = item.path;
     FileResult r;
     r.path = path;
     r.displayPath = NativePath::Display(path);
-    const FileAttributes::Status status = FileAttributes::Query(path);
-    if (status.length < 0) {
+    const QByteArray native = NativePath::Encode(path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const std::string folder = slash < 0 ? std::string(".") : native.left(std::max<qsizetype>(slash, 1)).toStdString();
+    const char *name = native.constData() + slash + 1;
+    struct stat st = {};
+    int fd = -1;
+    int err = m_folders.Enter(folder);
+    if (err == 0) {
+        fd = m_folders.OpenFile(name, !item.plainFile, st);
+        err = fd < 0 ? -fd : 0;
+    }
+    const FileCloser closer{fd};
+    // Another file in the place of the one collected counts as gone, like a
+    // link in the way or what is no longer a regular file.
+    const bool gone =
+        err == 0 ? item.inode != 0 && (st.st_dev != item.device || st.st_ino != item.inode)
+                 : err == ENOENT || err == ENOTDIR || err == ELOOP || err == EXDEV || err == EISDIR || err == EINVAL;
+    if (gone) {
         r.outcome = FileResult::Outcome::Missing;
         return r;
     }
-    if (status.length == 0) {
+    if (err != 0) {
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(err);
+        return r;
+    }
+    if (st.st_size == 0) {
         r.outcome = FileResult::Outcome::Empty;
         return r;
     }
-    const bool readOnly = status.attributes & FileAttributes::ReadOnly;
+    // Read-only means the user running the program may not write it, whatever
+    // the owner's bits say (root may write a 0444 file of its own).
+    const bool readOnly = ::faccessat(m_folders.FolderFd(), name, W_OK, AT_EACCESS) != 0;
     if (readOnly && !m_settings.alsoReadOnly) {
         r.outcome = FileResult::Outcome::SkippedReadOnly;
         return r;
@@ -77,10 +128,15 @@ FileResult FilePass::Process(const QString &path)
     const bool replace = m_settings.mode == RunMode::SearchAndReplace;
     // Only a replace needs to write, and only the user's own file is theirs
     // to change the mode of: another's is written only where the user may.
-    const ReadOnlyGuard guard(path, replace && readOnly && status.own, status.mode);
+    const ReadOnlyGuard guard(path, replace && readOnly && st.st_uid == ::geteuid(), static_cast<int>(st.st_mode & 07777));
 
     QByteArray raw;
-    const QString text = m_codec.FileRead(path, false, replace ? &raw : nullptr);
+    QString text;
+    if (const int readError = m_codec.ReadOpenFile(fd, st.st_size, text, replace ? &raw : nullptr)) {
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(readError);
+        return r;
+    }
     r.encoding = m_codec.Encoding;
     QString replaced;
     if (!m_settings.wholeWords) {

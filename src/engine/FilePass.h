@@ -3,6 +3,7 @@
 // reports every file as a FileResult to its sinks. Knows nothing of windows.
 #pragma once
 
+#include "BeneathOpener.h"
 #include "FileResult.h"
 #include "PassSettings.h"
 #include "ResultSink.h"
@@ -11,6 +12,7 @@
 
 #include <QString>
 #include <functional>
+#include <sys/types.h>
 #include <vector>
 
 class BackupArchive;
@@ -23,6 +25,12 @@ public:
         QString path;
         int position = 0;  // the place the stop position is reported as
         bool skip = false; // a folder marker or the like: passed over, but a stop may land on it
+        // What the walk found at path (none for a row of an earlier list):
+        // the file's identity (inode 0: not known), and whether path was the
+        // file itself, so that a link found there now was swapped in.
+        dev_t device = 0;
+        ino_t inode = 0;
+        bool plainFile = false;
     };
 
     // backup, when given, receives the original of every file before it is
@@ -30,6 +38,10 @@ public:
     FilePass(const PassSettings &settings, BackupArchive *backup = nullptr);
 
     void AddSink(ResultSink &sink) { m_sinks.push_back(&sink); }
+    // Files below folder are opened from it without following any link on
+    // the way; other files (and all without a start folder) are opened
+    // through their own folder as given.
+    void SetStartFolder(const QString &folder);
     // Runs between a file's read and its write: where another program's
     // change would land (tests use it to be that program).
     void SetBeforeWrite(std::function<void(const QString &path)> hook) { m_beforeWrite = std::move(hook); }
@@ -40,7 +52,13 @@ public:
     void Run(const std::vector<Item> &items, int &abortFlag);
 
     // The work on one file, without reporting it.
-    FileResult Process(const QString &path);
+    FileResult Process(const Item &item);
+    FileResult Process(const QString &path) { return Process(Item{path}); }
+
+    // The folder of the file at work, held open (-1 when none): the file was
+    // opened relative to it, so a write relative to it reaches the same
+    // folder whatever links were swapped in meanwhile.
+    int FolderFd() const { return m_folders.FolderFd(); }
 
 private:
     FileResult::Outcome replaceStep(const QString &path, const QString &text, const QString &replaced,
@@ -49,6 +67,7 @@ private:
     PassSettings m_settings;
     SearchPattern m_pattern;
     BackupArchive *m_backup;
+    BeneathOpener m_folders;
     cFileResder m_codec;
     std::vector<ResultSink *> m_sinks;
     std::function<void(const QString &)> m_beforeWrite;

@@ -9,6 +9,8 @@ QString FileResult::Reason() const
     case Outcome::Missing:
     case Outcome::GoneBeforeWrite:
         return QStringLiteral("Datei nicht gefunden");
+    case Outcome::Unreadable:
+        return QStringLiteral("Die Datei konnte nicht gelesen werden: %1").arg(error);
     case Outcome::LossyOriginal:
         return QStringLiteral("Die Datei lässt sich in ihrer Kodierung (%1) nicht verlustfrei zurückschreiben")
             .arg(cFileResder::EncodingVerbose(encoding));

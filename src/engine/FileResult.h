@@ -16,6 +16,7 @@ struct FileResult
         // Not searched:
         SkippedReadOnly, // read-only, and read-only files were not asked for
         Missing,         // gone (or no longer a file) since it was listed
+        Unreadable,      // it could not be opened or read (see `error`)
         // Searched, with finds, but not written:
         LossyOriginal,   // its bytes do not come back from its text in its encoding
         LossyNewText,    // the new text holds characters its encoding cannot hold
@@ -32,13 +33,16 @@ struct FileResult
     int count = 0;       // finds; 0 when the file was not read
     TextEncoding encoding = TextEncoding::Ansi;
     Outcome outcome = Outcome::Searched;
-    QString error; // the system's words for WriteFailed and Damaged
+    QString error; // the system's words for Unreadable, WriteFailed and Damaged
 
     // Whether the file counts as searched in the run's statistics.
-    bool Searched() const { return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing; }
+    bool Searched() const
+    {
+        return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing && outcome != Outcome::Unreadable;
+    }
     // Whether a replace pass left a file with finds as it was against the
     // user's wish; Reason() says why.
     bool NotWritten() const { return outcome >= Outcome::LossyOriginal && outcome != Outcome::Damaged; }
-    // The German reason shown for a file that was not written.
+    // The German reason shown for a file that was not written or read.
     QString Reason() const;
 };

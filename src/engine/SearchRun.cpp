@@ -28,7 +28,8 @@ public:
     void FileDone(const FileResult &result, int position) override
     {
         using O = FileResult::Outcome;
-        if (result.outcome != O::Missing && result.outcome != O::Empty && result.outcome != O::SkippedReadOnly) {
+        if (result.outcome != O::Missing && result.outcome != O::Empty && result.outcome != O::SkippedReadOnly &&
+            result.outcome != O::Unreadable) {
             m_view.ProcessEvents();
             ProgressBar::Request r{position, 1, m_total, QStringLiteral("Bitte warten, der Vorgang läuft: "), true};
             r.Running = true;
@@ -192,6 +193,7 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     m_stopSignals.emplace();
     m_notWritten.clear();
     m_damaged.clear();
+    m_unreadable.Clear();
     m_view.SetBusyCursor(true);
     m_view.ProcessEvents();
     m_view.SetInputsEnabled(false);
@@ -242,6 +244,7 @@ void SearchRun::finishRun(RunMode mode, double seconds)
     m_view.SetBusyCursor(false);
     if (mode == RunMode::SearchAndReplace)
         reportNotWritten();
+    reportUnreadable();
     m_info = Summary(mode, seconds);
     m_view.SetInfo(m_info);
     m_view.SetInputsEnabled(true);
@@ -307,22 +310,32 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
     m_view.SetBusyCursor(true);
     m_view.ProcessEvents();
     m_view.ShowPreparing(true);
-    QStringList files;
+    std::vector<FileCollector::Found> files;
     int nextIndex = 0;
     FileCollector collector(AbortFlag, [this] {
         m_view.ProcessEvents();
         pollStopSignals();
     });
+    // The backup's own folder is no part of what it backs up.
+    if (m_options.chkBackup == 1)
+        collector.ExcludeFolder(BackupFolder);
     collector.CollectFiles(m_options.txtStartFolder, filter, files, m_options.chkUnterordner == 1, nextIndex);
     FileTotal = nextIndex;
+    for (const FileCollector::Refusal &refused : collector.Refusals()) {
+        if (refused.folder)
+            m_unreadable.AddFolder(refused.path, refused.error);
+        else
+            m_unreadable.AddEntry(refused.path, refused.error);
+    }
     m_view.ShowPreparing(false);
 
     std::vector<FilePass::Item> items;
     items.reserve(static_cast<std::size_t>(FileTotal));
     for (int i = 0; i < FileTotal; ++i) {
-        const QString &path = files.at(i);
-        items.push_back(
-            {path, i, path.startsWith(FileCollector::Marker) || path.contains(QLatin1String("$RECYCLE.BIN"))});
+        const FileCollector::Found &f = files[static_cast<std::size_t>(i)];
+        items.push_back({f.path, i,
+                         f.path.startsWith(FileCollector::Marker) || f.path.contains(QLatin1String("$RECYCLE.BIN")),
+                         f.device, f.inode, f.plainFile});
     }
     runPass(items, CaseSensitive, Index, true);
     m_view.SetListCheckboxes(true);
@@ -354,6 +367,7 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     PassSettings settings = PassSettings::From(m_options, Index);
     settings.compare = CaseSensitive == 0 ? CompareMode::Text : CompareMode::Binary;
     FilePass pass(settings, m_backup.Archive());
+    pass.SetStartFolder(m_options.txtStartFolder);
     ResultListSink rows(list(), m_rows, m_dialogs.Locale());
     PassStatistics statistics;
     // A ticked row whose file is gone is news to the user who ticked it.
@@ -362,6 +376,7 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     if (addRows)
         pass.AddSink(rows);
     pass.AddSink(statistics);
+    pass.AddSink(m_unreadable);
     if (Index == RunMode::SearchAndReplace)
         pass.AddSink(notWritten);
     for (ResultSink *sink : m_extraSinks)
@@ -386,5 +401,13 @@ void SearchRun::reportNotWritten()
     const QString damaged = ::NotWrittenFiles::DamagedMessage(m_damaged, m_backup.ArchiveOnDisk());
     if (!damaged.isEmpty())
         m_dialogs.MessageBox(damaged, RunDialogs::Buttons::Ok, RunDialogs::Icon::Critical,
+                             m_dialogs.ApplicationTitle());
+}
+
+void SearchRun::reportUnreadable()
+{
+    const QString text = ::UnreadableFiles::Message(m_unreadable.Entries(), m_dialogs.Locale(), UnreadableShown);
+    if (!text.isEmpty())
+        m_dialogs.MessageBox(text, RunDialogs::Buttons::Ok, RunDialogs::Icon::Exclamation,
                              m_dialogs.ApplicationTitle());
 }

@@ -12,6 +12,7 @@
 #include "RunHost.h"
 #include "RunMode.h"
 #include "StopSignals.h"
+#include "UnreadableFiles.h"
 
 #include <QString>
 #include <optional>
@@ -66,11 +67,16 @@ public:
     const QString &Info() const { return m_info; }
     // Files with finds that the last replace pass did not write.
     const std::vector<FileResult> &NotWrittenFiles() const { return m_notWritten; }
+    // Files and folders the last run could not read.
+    const std::vector<UnreadableFiles::Entry> &Unreadable() const { return m_unreadable.Entries(); }
 
     // Run state, kept for the life of the window.
     int FileTotal = 0;
     int AbortFlag = 0;
     QString BackupFolder;
+    // How many unreadable files and folders the message after a run names
+    // (the command line names them all).
+    std::size_t UnreadableShown = 20;
 
     // Statistics of the last pass.
     int FilesSearched = 0;
@@ -96,6 +102,7 @@ private:
     // The pass over items shared by both kinds of pass.
     void runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows);
     void reportNotWritten();
+    void reportUnreadable();
     // The backup folder a run uses: the desktop when none is set or it is gone.
     void ensureBackupFolder();
     // The end of a run that went through: progress, summary, controls.
@@ -113,6 +120,7 @@ private:
     std::vector<FileResult> m_rows; // behind the list's rows: row tag - 1
     std::vector<FileResult> m_notWritten;
     std::vector<FileResult> m_damaged;
+    ::UnreadableFiles m_unreadable;
     std::vector<ResultSink *> m_extraSinks;
     std::optional<RunMode> m_lastMode;
     QString m_info; // what lblInfo shows
