@@ -326,7 +326,9 @@ class Permissions(FaultCase):
         with open(path, "wb") as f:
             f.write(b"Suchwort\n")
         os.chmod(path, 0o644)
-        status = subprocess.run(replace_args(self.tree), capture_output=True, preexec_fn=as_nobody)
+        # Even when read-only files are asked for: the folder would let the
+        # user rename a new file over it, but it is not the user's to change.
+        status = subprocess.run(replace_args(self.tree) + ["--read-only"], capture_output=True, preexec_fn=as_nobody)
         st = os.stat(path)
         with open(path, "rb") as f:
             self.assertEqual(f.read(), b"Suchwort\n")
