@@ -27,7 +27,7 @@ struct FileResult
 
     QString path;        // as the file system gives it (see NativePath)
     QString displayPath; // for people: undecodable bytes shown as U+FFFD
-    int count = 0;       // finds; 0 when the file was not read
+    qint64 count = 0;    // finds; 0 when the file was not read
     TextEncoding encoding = TextEncoding::Ansi;
     Outcome outcome = Outcome::Searched;
     QString error; // the system's words for WriteFailed

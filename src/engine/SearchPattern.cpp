@@ -3,7 +3,9 @@
 //
 // The scan looks for places where both the first and the second code unit can
 // start a match, 8 or 16 places at a time, and checks the whole search text
-// only there; with two units tested at once, few places need a check.
+// only there; with two units tested at once, few places need a check. Each
+// check costs up to the search text's length, so a long search text is found
+// by two-way matching instead, whose work stays linear in the text's length.
 #include "SearchPattern.h"
 
 #include "CaseFold.h"
@@ -149,12 +151,14 @@ __attribute__((always_inline)) inline qsizetype scanWith(const SearchPattern &p,
 // Counts the non-overlapping matches from `from` on in one pass, without
 // returning to the caller after each one. `from` is left where the vector
 // scan stopped (past the last possible start when it reached the end).
+// `next` (at least from on entry) is left just past the last match counted.
 template <class Test>
 __attribute__((always_inline)) inline qsizetype countWith(const SearchPattern &p, const Test &test, const char16_t *t,
-                                                          qsizetype size, qsizetype &from, qsizetype last)
+                                                          qsizetype size, qsizetype &from, qsizetype last,
+                                                          qsizetype &next)
 {
     const qsizetype n = p.size();
-    qsizetype i = from, next = from, count = 0;
+    qsizetype i = from, count = 0;
     for (; i + Test::Count < size && i <= last; i += Test::Count) {
         for (unsigned bits = test.Candidates(t + i); bits; bits &= bits - 1) {
             const qsizetype at = i + (__builtin_ctz(bits) >> 1);
@@ -192,15 +196,16 @@ __attribute__((target("avx2"))) qsizetype scanWide(const SearchPattern &p, const
 }
 
 qsizetype countNarrow(const SearchPattern &p, const SearchPattern::Candidates &c, const char16_t *t, qsizetype size,
-                      qsizetype &from, qsizetype last)
+                      qsizetype &from, qsizetype last, qsizetype &next)
 {
-    return countWith(p, OrTest<Narrow>(c), t, size, from, last);
+    return countWith(p, OrTest<Narrow>(c), t, size, from, last, next);
 }
 
 __attribute__((target("avx2"))) qsizetype countWide(const SearchPattern &p, const SearchPattern::Candidates &c,
-                                                    const char16_t *t, qsizetype size, qsizetype &from, qsizetype last)
+                                                    const char16_t *t, qsizetype size, qsizetype &from, qsizetype last,
+                                                    qsizetype &next)
 {
-    return countWith(p, OrTest<Wide>(c), t, size, from, last);
+    return countWith(p, OrTest<Wide>(c), t, size, from, last, next);
 }
 
 bool g_wide = Wide::Available();
@@ -216,6 +221,10 @@ SearchPattern::SearchPattern(QStringView find, CompareMode compare) : m_needle(f
         char16_t *d = reinterpret_cast<char16_t *>(m_needle.data());
         for (qsizetype i = 0; i < m_needle.size(); ++i)
             d[i] = m_lower[d[i]];
+    }
+    if (m_needle.size() >= LongFrom) {
+        m_twoWay.emplace(m_needle, m_lower);
+        return;
     }
     const char16_t *n = reinterpret_cast<const char16_t *>(m_needle.constData());
     // A one-unit search text tests its only unit at both places; the second
@@ -241,23 +250,25 @@ qsizetype SearchPattern::scalarIndexIn(const char16_t *t, qsizetype from, qsizet
     return -1;
 }
 
-qsizetype SearchPattern::CountIn(QStringView text, qsizetype from) const
+qsizetype SearchPattern::CountIn(QStringView text, qsizetype from, qsizetype *next) const
 {
     const qsizetype n = m_needle.size();
-    if (n == 0)
-        return 0;
     if (from < 0)
         from = 0;
-    qsizetype count = 0;
+    qsizetype count = 0, end = from;
+    if (n > 0) {
 #if VELMORA_VECTORS
-    const qsizetype last = text.size() - n;
-    const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
-    if (m_candidates.usable && m_candidates.byOr && from <= last)
-        count = g_wide ? countWide(*this, m_candidates, t, text.size(), from, last)
-                       : countNarrow(*this, m_candidates, t, text.size(), from, last);
+        const qsizetype last = text.size() - n;
+        const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
+        if (m_candidates.usable && m_candidates.byOr && from <= last)
+            count = g_wide ? countWide(*this, m_candidates, t, text.size(), from, last, end)
+                           : countNarrow(*this, m_candidates, t, text.size(), from, last, end);
 #endif
-    for (qsizetype pos; (pos = IndexIn(text, from)) >= 0; from = pos + n)
-        ++count;
+        for (qsizetype pos; (pos = IndexIn(text, from)) >= 0; from = end = pos + n)
+            ++count;
+    }
+    if (next)
+        *next = end;
     return count;
 }
 
@@ -281,6 +292,8 @@ qsizetype SearchPattern::IndexIn(QStringView text, qsizetype from) const
     if (from > last)
         return -1;
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
+    if (m_twoWay)
+        return m_twoWay->IndexIn(t, text.size(), from);
 #if VELMORA_VECTORS
     if (m_candidates.usable) {
         const Candidates &c = m_candidates;

@@ -133,7 +133,7 @@ void SearchRun::cmdAbbruch_Click()
 QString SearchRun::Summary(RunMode mode, double seconds) const
 {
     const QLocale locale = m_dialogs.Locale();
-    auto n = [&](int v) { return NumberFormat::Grouped(v, locale); };
+    auto n = [&](qint64 v) { return NumberFormat::Grouped(v, locale); };
     const int first = mode == RunMode::SearchOnly ? FilesWithFinds : FilesChanged;
     const QString word = first == 1 ? QStringLiteral(" Datei") : QStringLiteral(" Dateien");
     const QString t = NumberFormat::Seconds(seconds, locale);
