@@ -4,8 +4,13 @@
 #include "BackupArchive.h"
 #include "FileAttributes.h"
 #include "NativePath.h"
+#include "PosixFile.h"
 #include "SafeFileWriter.h"
-#include "TextSearch.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <unistd.h>
 
 namespace {
 
@@ -37,26 +42,41 @@ private:
 } // namespace
 
 FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
-    : m_settings(settings), m_pattern(settings.find, settings.compare), m_backup(backup)
+    : m_settings(settings), m_pattern(settings.find, settings.compare), m_search(m_pattern, settings.wholeWords),
+      m_backup(backup)
 {}
 
 void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
 {
+    m_abortFlag = &abortFlag;
     for (const Item &item : items) {
-        if (abortFlag > 0) {
-            abortFlag = item.position == 0 ? 1 : item.position;
-            break;
+        if (abortFlag <= 0) {
+            if (item.skip)
+                continue;
+            const FileResult result = Process(item.path);
+            if (!m_stopped) {
+                for (ResultSink *sink : m_sinks)
+                    sink->FileDone(result, item.position);
+                continue;
+            }
         }
-        if (item.skip)
-            continue;
-        const FileResult result = Process(item.path);
-        for (ResultSink *sink : m_sinks)
-            sink->FileDone(result, item.position);
+        abortFlag = item.position == 0 ? 1 : item.position;
+        break;
     }
+    m_abortFlag = nullptr;
+}
+
+bool FilePass::stopRequested()
+{
+    if (m_whileWorking)
+        m_whileWorking();
+    m_stopped = m_abortFlag && *m_abortFlag > 0;
+    return m_stopped;
 }
 
 FileResult FilePass::Process(const QString &path)
 {
+    m_stopped = false;
     FileResult r;
     r.path = path;
     r.displayPath = NativePath::Display(path);
@@ -76,41 +96,59 @@ FileResult FilePass::Process(const QString &path)
     }
     const ReadOnlyGuard guard(path, readOnly, status.mode);
 
-    const bool replace = m_settings.mode == RunMode::SearchAndReplace;
-    QByteArray raw;
-    const QString text = m_codec.FileRead(path, false, replace ? &raw : nullptr);
-    r.encoding = m_codec.Encoding;
-    QString replaced;
-    if (!m_settings.wholeWords) {
-        r.count = TextSearch::CountOccurrences(text, m_pattern, 1);
-    } else {
-        TextSearch::WholeWords w = TextSearch::ReplaceNurGanzeWorte(text, m_settings.find, m_settings.replacement,
-                                                                    m_settings.compare, replace);
-        r.count = w.count;
-        replaced = std::move(w.text);
+    try {
+        if (m_settings.mode == RunMode::SearchAndReplace)
+            replaceFile(path, r);
+        else
+            searchFile(path, r);
+    } catch (const std::bad_alloc &) {
+        // Whatever was taken for this file is given back by now; the pass goes on.
+        r.count = 0;
+        r.outcome = FileResult::Outcome::TooLarge;
     }
-    if (!replace) {
-        r.outcome = FileResult::Outcome::Searched;
-        return r;
-    }
-    if (!m_settings.wholeWords)
-        replaced = r.count > 0
-                       ? TextSearch::ReplaceAll(text, m_settings.find, m_settings.replacement, m_settings.compare)
-                       : text;
-    r.outcome = replaceStep(path, text, replaced, raw, r.encoding, r.error);
     return r;
 }
 
-FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &text, const QString &replaced,
-                                          const QByteArray &raw, TextEncoding encoding, QString &error)
+void FilePass::searchFile(const QString &path, FileResult &r)
+{
+    // A file that cannot be read counts as an empty text.
+    r.outcome = FileResult::Outcome::Searched;
+    const int fd = PosixFile::OpenRegular(NativePath::Encode(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return;
+    const ChunkedSearch::Counted counted = m_search.CountFile(fd, [this] { return stopRequested(); });
+    ::close(fd);
+    if (counted.end == ChunkedSearch::End::Done) {
+        r.count = counted.count;
+        r.encoding = counted.encoding;
+    }
+}
+
+void FilePass::replaceFile(const QString &path, FileResult &r)
+{
+    // The file's bytes stay whole: the backup and the check before the write
+    // need them. Its text and its new text are only ever held a piece at a time.
+    QByteArray raw;
+    if (PosixFile::ReadAll(NativePath::Encode(path).constData(), raw) == ENOMEM)
+        throw std::bad_alloc();
+    const ChunkedSearch::Replaced plan =
+        m_search.ReplaceBytes(raw, m_settings.replacement, {}, [this] { return stopRequested(); });
+    r.count = plan.count;
+    r.encoding = plan.encoding;
+    if (plan.end == ChunkedSearch::End::Done)
+        r.outcome = replaceStep(path, raw, plan, r.error);
+}
+
+FileResult::Outcome FilePass::replaceStep(const QString &path, const QByteArray &raw,
+                                          const ChunkedSearch::Replaced &plan, QString &error)
 {
     using Outcome = FileResult::Outcome;
-    if (replaced == text)
+    if (!plan.changed)
         return Outcome::Unchanged;
     // Bytes that the read could not represent would be lost by the write.
-    if (cFileResder::EncodeText(text, encoding) != raw)
+    if (!plan.originalComesBack)
         return Outcome::LossyOriginal;
-    if (!cFileResder::CanEncodeLosslessly(replaced, encoding))
+    if (!plan.newTextLossless)
         return Outcome::LossyNewText;
     // The archive gets exactly the bytes the write will replace: the writer
     // refuses the file if it no longer holds them.
@@ -118,8 +156,15 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &te
         return Outcome::BackupFailed;
     if (m_beforeWrite)
         m_beforeWrite(path);
-    const SafeFileWriter::Result written =
-        SafeFileWriter::Replace(path, raw, cFileResder::EncodeText(replaced, encoding));
+    // The new content is made a second time, now kept, in a buffer of its
+    // exact size.
+    QByteArray replaced;
+    replaced.reserve(plan.newSize);
+    const auto append = [&replaced](QByteArrayView piece) { replaced.append(piece); };
+    if (m_search.ReplaceBytes(raw, m_settings.replacement, append, [this] { return stopRequested(); }).end !=
+        ChunkedSearch::End::Done)
+        return Outcome::Unchanged; // stopped: the file is not reported
+    const SafeFileWriter::Result written = SafeFileWriter::Replace(path, raw, replaced);
     switch (written.status) {
     case SafeFileWriter::Status::Written:
         return Outcome::Written;

@@ -3,11 +3,11 @@
 // reports every file as a FileResult to its sinks. Knows nothing of windows.
 #pragma once
 
+#include "ChunkedSearch.h"
 #include "FileResult.h"
 #include "PassSettings.h"
 #include "ResultSink.h"
 #include "SearchPattern.h"
-#include "cFileResder.h"
 
 #include <QString>
 #include <functional>
@@ -33,23 +33,36 @@ public:
     // Runs between a file's read and its write: where another program's
     // change would land (tests use it to be that program).
     void SetBeforeWrite(std::function<void(const QString &path)> hook) { m_beforeWrite = std::move(hook); }
+    // Runs after each piece of a file's text (a few MiB), just before the
+    // stop flag is looked at: where a window lets the stop button be pressed.
+    void SetWhileWorking(std::function<void()> hook) { m_whileWorking = std::move(hook); }
 
     // Takes up the items in order. The stop flag is polled before each item
-    // (a sink may set it meanwhile); when it is set, it becomes the position
-    // of that item (at least 1) and the walk ends.
+    // (a sink may set it meanwhile) and after each piece of a large file's
+    // text; when it is set, it becomes the position of that item (at least 1)
+    // and the walk ends. A file stopped inside is left as it was and not
+    // reported.
     void Run(const std::vector<Item> &items, int &abortFlag);
 
-    // The work on one file, without reporting it.
+    // The work on one file, without reporting it. A file whose work needs
+    // more memory than there is comes back as TooLarge.
     FileResult Process(const QString &path);
 
 private:
-    FileResult::Outcome replaceStep(const QString &path, const QString &text, const QString &replaced,
-                                    const QByteArray &raw, TextEncoding encoding, QString &error);
+    void searchFile(const QString &path, FileResult &r);
+    void replaceFile(const QString &path, FileResult &r);
+    FileResult::Outcome replaceStep(const QString &path, const QByteArray &raw, const ChunkedSearch::Replaced &plan,
+                                    QString &error);
+    // Whether the stop flag was set while a file was worked on.
+    bool stopRequested();
 
     PassSettings m_settings;
     SearchPattern m_pattern;
+    ChunkedSearch m_search;
     BackupArchive *m_backup;
-    cFileResder m_codec;
     std::vector<ResultSink *> m_sinks;
     std::function<void(const QString &)> m_beforeWrite;
+    std::function<void()> m_whileWorking;
+    const int *m_abortFlag = nullptr; // during Run
+    bool m_stopped = false;           // the last file was stopped inside
 };

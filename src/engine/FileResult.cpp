@@ -21,6 +21,8 @@ QString FileResult::Reason() const
         return QStringLiteral("Die Datei wurde seit dem Lesen verändert");
     case Outcome::WriteFailed:
         return QStringLiteral("Schreibfehler: %1").arg(error);
+    case Outcome::TooLarge:
+        return QStringLiteral("Die Datei ist zu groß für den verfügbaren Speicher");
     default:
         return QString();
     }

@@ -23,6 +23,8 @@ struct FileResult
         ChangedOnDisk,   // its bytes changed since they were read
         GoneBeforeWrite, // it vanished between reading and writing
         WriteFailed,     // the system refused the write (see `error`)
+        // Not searched, and not written:
+        TooLarge, // its work needed more memory than there was
     };
 
     QString path;        // as the file system gives it (see NativePath)
@@ -33,9 +35,12 @@ struct FileResult
     QString error; // the system's words for WriteFailed
 
     // Whether the file counts as searched in the run's statistics.
-    bool Searched() const { return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing; }
-    // Whether a replace pass left a file with finds as it was against the
-    // user's wish; Reason() says why.
+    bool Searched() const
+    {
+        return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing && outcome != Outcome::TooLarge;
+    }
+    // Whether a replace pass left a file with finds (or one it could not
+    // search) as it was against the user's wish; Reason() says why.
     bool NotWritten() const { return outcome >= Outcome::LossyOriginal; }
     // The German reason shown for a file that was not written.
     QString Reason() const;

@@ -348,6 +348,8 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     for (ResultSink *sink : m_extraSinks)
         pass.AddSink(*sink);
     pass.AddSink(progress);
+    // The stop button works inside a large file too.
+    pass.SetWhileWorking([this] { m_view.ProcessEvents(); });
     pass.Run(items, AbortFlag);
     FilesSearched = statistics.FilesSearched;
     FilesWithFinds = statistics.FilesWithFinds;
