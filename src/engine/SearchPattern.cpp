@@ -176,6 +176,20 @@ __attribute__((always_inline)) inline qsizetype countWith(const SearchPattern &p
     return count;
 }
 
+// The first place in [from, last] where both units can start a match, or
+// where the vector scan had to stop (the end of the text is near), or beyond
+// last: every place before the one returned is ruled out.
+template <class Test>
+__attribute__((always_inline)) inline qsizetype candidateWith(const Test &test, const char16_t *t, qsizetype size,
+                                                              qsizetype from, qsizetype last)
+{
+    qsizetype i = from;
+    for (; i + Test::Count < size && i <= last; i += Test::Count)
+        if (const unsigned bits = test.Candidates(t + i))
+            return i + (__builtin_ctz(bits) >> 1);
+    return i;
+}
+
 // The kernels for each width: the wide ones are compiled for AVX2 and called
 // only when the processor has it.
 using Narrow = VectorWidth<128>;
@@ -208,6 +222,19 @@ __attribute__((target("avx2"))) qsizetype countWide(const SearchPattern &p, cons
     return countWith(p, OrTest<Wide>(c), t, size, from, last, next);
 }
 
+template <template <class> class Test>
+qsizetype candidateNarrow(const void *c, const char16_t *t, qsizetype size, qsizetype from, qsizetype last)
+{
+    return candidateWith(Test<Narrow>(*static_cast<const SearchPattern::Candidates *>(c)), t, size, from, last);
+}
+
+template <template <class> class Test>
+__attribute__((target("avx2"))) qsizetype candidateWide(const void *c, const char16_t *t, qsizetype size,
+                                                        qsizetype from, qsizetype last)
+{
+    return candidateWith(Test<Wide>(*static_cast<const SearchPattern::Candidates *>(c)), t, size, from, last);
+}
+
 bool g_wide = Wide::Available();
 #endif
 
@@ -222,10 +249,8 @@ SearchPattern::SearchPattern(QStringView find, CompareMode compare) : m_needle(f
         for (qsizetype i = 0; i < m_needle.size(); ++i)
             d[i] = m_lower[d[i]];
     }
-    if (m_needle.size() >= LongFrom) {
+    if (m_needle.size() >= LongFrom)
         m_twoWay.emplace(m_needle, m_lower);
-        return;
-    }
     const char16_t *n = reinterpret_cast<const char16_t *>(m_needle.constData());
     // A one-unit search text tests its only unit at both places; the second
     // load then looks at the next unit, so a single unit is handled by the
@@ -260,7 +285,7 @@ qsizetype SearchPattern::CountIn(QStringView text, qsizetype from, qsizetype *ne
 #if VELMORA_VECTORS
         const qsizetype last = text.size() - n;
         const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
-        if (m_candidates.usable && m_candidates.byOr && from <= last)
+        if (m_candidates.usable && m_candidates.byOr && !m_twoWay && from <= last)
             count = g_wide ? countWide(*this, m_candidates, t, text.size(), from, last, end)
                            : countNarrow(*this, m_candidates, t, text.size(), from, last, end);
 #endif
@@ -292,8 +317,17 @@ qsizetype SearchPattern::IndexIn(QStringView text, qsizetype from) const
     if (from > last)
         return -1;
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
-    if (m_twoWay)
-        return m_twoWay->IndexIn(t, text.size(), from);
+    if (m_twoWay) {
+        // The vector scan of the first two units leads two-way matching to
+        // the few places worth comparing.
+        TwoWaySearch::Jump jump = nullptr;
+#if VELMORA_VECTORS
+        if (m_candidates.usable)
+            jump = g_wide ? (m_candidates.byOr ? candidateWide<OrTest> : candidateWide<SetTest>)
+                          : (m_candidates.byOr ? candidateNarrow<OrTest> : candidateNarrow<SetTest>);
+#endif
+        return m_twoWay->IndexIn(t, text.size(), from, jump, &m_candidates);
+    }
 #if VELMORA_VECTORS
     if (m_candidates.usable) {
         const Candidates &c = m_candidates;

@@ -9,8 +9,9 @@
 // after such a move are remembered, so no unit is compared twice in vain. The
 // work is at most about twice the text's length. Before the comparisons, the
 // unit under the window's last place may send the window on at once (a skip by
-// the last occurrence of its low byte); it is taken only while nothing is
-// remembered, so it never costs the bound.
+// the last occurrence of its low byte), and so may a caller's faster scan for
+// places where a match can start; both are taken only while nothing is
+// remembered, and only move the window forward, so they never cost the bound.
 #include "TwoWaySearch.h"
 
 #include <algorithm>
@@ -67,14 +68,17 @@ TwoWaySearch::TwoWaySearch(const QString &needle, const char16_t *lower) : m_nee
         m_skip[x[k] & 0xFF] = size - 1 - k;
 }
 
-qsizetype TwoWaySearch::IndexIn(const char16_t *text, qsizetype size, qsizetype from) const
+qsizetype TwoWaySearch::IndexIn(const char16_t *text, qsizetype size, qsizetype from, Jump jump,
+                                const void *context) const
 {
     if (m_needle.isEmpty() || from < 0 || from > size - m_needle.size())
         return -1;
-    return m_lower ? indexIn<true>(text, size, from) : indexIn<false>(text, size, from);
+    return m_lower ? indexIn<true>(text, size, from, jump, context) : indexIn<false>(text, size, from, jump, context);
 }
 
-template <bool Fold> qsizetype TwoWaySearch::indexIn(const char16_t *text, qsizetype size, qsizetype from) const
+template <bool Fold>
+qsizetype TwoWaySearch::indexIn(const char16_t *text, qsizetype size, qsizetype from, Jump jump,
+                                const void *context) const
 {
     const char16_t *x = reinterpret_cast<const char16_t *>(m_needle.constData());
     const char16_t *lower = m_lower;
@@ -86,6 +90,8 @@ template <bool Fold> qsizetype TwoWaySearch::indexIn(const char16_t *text, qsize
         qsizetype memory = -1;
         while (j <= lastStart) {
             if (memory < 0) {
+                if (jump && (j = jump(context, text, size, j, lastStart)) > lastStart)
+                    break;
                 if (const qsizetype skip = m_skip[unit(j + m - 1) & 0xFF]; skip > 0) {
                     j += skip;
                     continue;
@@ -110,6 +116,8 @@ template <bool Fold> qsizetype TwoWaySearch::indexIn(const char16_t *text, qsize
         return -1;
     }
     while (j <= lastStart) {
+        if (jump && (j = jump(context, text, size, j, lastStart)) > lastStart)
+            break;
         if (const qsizetype skip = m_skip[unit(j + m - 1) & 0xFF]; skip > 0) {
             j += skip;
             continue;

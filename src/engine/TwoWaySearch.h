@@ -14,11 +14,20 @@ public:
     // exact comparison.
     TwoWaySearch(const QString &needle, const char16_t *lower);
 
-    // 0-based index of the first occurrence at or after from, or -1.
-    qsizetype IndexIn(const char16_t *text, qsizetype size, qsizetype from) const;
+    // A faster way to the next place where a match may start: the first
+    // place in [from, last] that it cannot rule out, or where it stopped
+    // looking (any place up to last + 1); context is handed through.
+    using Jump = qsizetype (*)(const void *context, const char16_t *text, qsizetype size, qsizetype from,
+                               qsizetype last);
+
+    // 0-based index of the first occurrence at or after from, or -1. jump,
+    // when given, moves the window on wherever nothing is remembered.
+    qsizetype IndexIn(const char16_t *text, qsizetype size, qsizetype from, Jump jump = nullptr,
+                      const void *context = nullptr) const;
 
 private:
-    template <bool Fold> qsizetype indexIn(const char16_t *text, qsizetype size, qsizetype from) const;
+    template <bool Fold>
+    qsizetype indexIn(const char16_t *text, qsizetype size, qsizetype from, Jump jump, const void *context) const;
 
     QString m_needle;
     const char16_t *m_lower;
