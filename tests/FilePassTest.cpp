@@ -238,4 +238,75 @@ TEST(FilePass, AnotherFileInThePlaceOfTheCollectedOneCountsAsGone)
     EXPECT_EQ(bytesOf(path), QByteArray("alt"));
 }
 
+// A file larger than one piece of text (4 MiB), then a small one.
+struct LargeThenSmall
+{
+    bool largeUnchanged() const
+    {
+        QFile f(items[0].path);
+        return f.open(QIODevice::ReadOnly) && f.readAll() == large;
+    }
+
+    QTemporaryDir dir;
+    const QByteArray large = QByteArray(5 << 20, ' ') + "alt";
+    std::vector<FilePass::Item> items{{put(dir.filePath(QStringLiteral("large.txt")), large), 4},
+                                      {put(dir.filePath(QStringLiteral("small.txt")), "alt"), 5}};
+};
+
+// Memory running out for one file: that file is left as it was and reported
+// as too large; the pass goes on with the next.
+TEST(FilePass, FileWithoutEnoughMemoryIsReportedAndThePassGoesOn)
+{
+    const auto noMemory = [] { throw std::bad_alloc(); };
+    for (const RunMode mode : {RunMode::SearchOnly, RunMode::SearchAndReplace}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        LargeThenSmall files;
+        PassSettings s = replacing("alt", "neu");
+        s.mode = mode;
+        FilePass pass(s);
+        Recorder sink;
+        pass.AddSink(sink);
+        if (mode == RunMode::SearchOnly)
+            pass.SetWhileWorking(noMemory); // between the pieces of the large file
+        else
+            pass.SetBeforeWrite([](const QString &path) {
+                if (path.endsWith(QStringLiteral("large.txt")))
+                    throw std::bad_alloc();
+            });
+        int abort = 0;
+        pass.Run(files.items, abort);
+        ASSERT_EQ(sink.results.size(), 2u);
+        EXPECT_EQ(sink.results[0].outcome, Outcome::TooLarge);
+        EXPECT_EQ(sink.results[0].count, 0);
+        EXPECT_FALSE(sink.results[0].Searched());
+        EXPECT_EQ(sink.results[0].Reason(), u("Die Datei ist zu groß für den verfügbaren Speicher"));
+        EXPECT_TRUE(files.largeUnchanged());
+        EXPECT_EQ(sink.results[1].count, 1);
+        EXPECT_EQ(sink.results[1].outcome, mode == RunMode::SearchOnly ? Outcome::Searched : Outcome::Written);
+        EXPECT_EQ(abort, 0);
+    }
+}
+
+// A stop pressed while a large file is worked on ends the pass on that file:
+// it is neither written nor reported, and the stop lands on its position.
+TEST(FilePass, StopInsideALargeFileLandsOnIt)
+{
+    for (const RunMode mode : {RunMode::SearchOnly, RunMode::SearchAndReplace}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        LargeThenSmall files;
+        PassSettings s = replacing("alt", "neu");
+        s.mode = mode;
+        FilePass pass(s);
+        Recorder sink;
+        pass.AddSink(sink);
+        int abort = 0;
+        pass.SetWhileWorking([&abort] { abort = 1; });
+        pass.Run(files.items, abort);
+        EXPECT_TRUE(sink.results.empty());
+        EXPECT_EQ(abort, 4);
+        EXPECT_TRUE(files.largeUnchanged());
+        EXPECT_EQ(bytesOf(files.items[1].path), QByteArray("alt"));
+    }
+}
+
 } // namespace

@@ -37,7 +37,9 @@ struct Report
             .lblInfo = u("3 Dateien durchsucht."),
             .mode = mode,
             // count, path, checked, in the list's order
-            .rows = {{1234, u("/daten/ä.txt"), true}, {7, u("/daten/sub/b.txt"), false}, {2, u("/x/d.txt"), true}},
+            .rows = {{1234, u("/daten/ä.txt"), true},
+                     {7, u("/daten/sub/b.txt"), false},
+                     {3'000'000'002, u("/x/d.txt"), true}},
             .filesCollected = 4,
             .now = QDateTime(QDate(2026, 12, 5), QTime(14, 23, 45)),
             .locale = German,
@@ -78,7 +80,7 @@ QString expected(const char *title, int chkNS, const char *findLines = "alt", co
     s += crlfLines({"", " Funde   Pfad\\Datei", " 1.234   /daten/ä.txt"});
     if (!chkNS)
         s += crlfLines({"     7   /daten/sub/b.txt"});
-    return s + crlfLines({"     2   /x/d.txt", "", "", "", ""});
+    return s + crlfLines({"3.000.000.002   /x/d.txt", "", "", "", ""});
 }
 
 const QString Advice = crlfLines({

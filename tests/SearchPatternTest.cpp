@@ -18,6 +18,39 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(WideAndNarrow, SearchPatternKernels, ::testing::Bool());
 
+// The first occurrence at or after from, by comparing at every place.
+qsizetype plainIndex(const QString &text, const QString &find, qsizetype from, int compare)
+{
+    for (qsizetype i = from; i + find.size() <= text.size(); ++i) {
+        bool ok = true;
+        for (qsizetype j = 0; j < find.size() && ok; ++j) {
+            char16_t a = text.at(i + j).unicode(), b = find.at(j).unicode();
+            if (compare) {
+                a = CaseFold::Lower(a);
+                b = CaseFold::Lower(b);
+            }
+            ok = a == b;
+        }
+        if (ok)
+            return i;
+    }
+    return -1;
+}
+
+void expectPlainResults(const QString &text, const QString &find, qsizetype from, int compare)
+{
+    const SearchPattern pattern(find, static_cast<CompareMode>(compare));
+    const auto shown = [&] { return text.left(80).toStdString() + " / " + find.left(40).toStdString(); };
+    ASSERT_EQ(pattern.IndexIn(text, from), plainIndex(text, find, from, compare))
+        << shown() << " mode " << compare << " from " << from;
+    qsizetype count = 0, end = from;
+    for (qsizetype pos = from; (pos = plainIndex(text, find, pos, compare)) >= 0; end = pos += find.size())
+        ++count;
+    qsizetype next = -1;
+    ASSERT_EQ(pattern.CountIn(text, from, &next), count) << shown();
+    ASSERT_EQ(next, end) << shown();
+}
+
 TEST_P(SearchPatternKernels, AgreesWithPlainScan)
 {
     std::mt19937 rng(11);
@@ -30,31 +63,66 @@ TEST_P(SearchPatternKernels, AgreesWithPlainScan)
     };
     for (int round = 0; round < 3000; ++round) {
         const QString text = randomText(static_cast<int>(rng() % 120));
-        const QString find = randomText(1 + static_cast<int>(rng() % 4));
-        const int compare = static_cast<int>(rng() % 2);
-        const SearchPattern pattern(find, static_cast<CompareMode>(compare));
-        qsizetype from = static_cast<qsizetype>(rng() % 10);
-        qsizetype expected = -1;
-        for (qsizetype i = from; i + find.size() <= text.size() && expected < 0; ++i) {
-            bool ok = true;
-            for (qsizetype j = 0; j < find.size() && ok; ++j) {
-                char16_t a = text.at(i + j).unicode(), b = find.at(j).unicode();
-                if (compare) {
-                    a = CaseFold::Lower(a);
-                    b = CaseFold::Lower(b);
-                }
-                ok = a == b;
-            }
-            if (ok)
-                expected = i;
-        }
-        ASSERT_EQ(pattern.IndexIn(text, from), expected)
-            << text.toStdString() << " / " << find.toStdString() << " mode " << compare << " from " << from;
-        qsizetype count = 0;
-        for (qsizetype pos = from; (pos = pattern.IndexIn(text, pos)) >= 0; pos += find.size())
-            ++count;
-        ASSERT_EQ(pattern.CountIn(text, from), count) << text.toStdString() << " / " << find.toStdString();
+        expectPlainResults(text, randomText(1 + static_cast<int>(rng() % 4)), static_cast<qsizetype>(rng() % 10),
+                           static_cast<int>(rng() % 2));
     }
+}
+
+// Long search texts go through two-way matching: random ones over two or
+// three letters (full of near misses and periods), pieces cut from the text
+// itself, and the cases that make a plain scan compare at length everywhere.
+TEST_P(SearchPatternKernels, LongSearchTextsAgreeWithPlainScan)
+{
+    std::mt19937 rng(5);
+    const QString letters[] = {u("ab"), u("aAb"), u("k\u212AK"), u("a\u00E4\u00C4")};
+    for (int round = 0; round < 3000; ++round) {
+        const QString &set = letters[rng() % std::size(letters)];
+        auto random = [&](qsizetype len) {
+            QString s;
+            for (qsizetype i = 0; i < len; ++i)
+                s += set.at(static_cast<qsizetype>(rng() % static_cast<unsigned>(set.size())));
+            return s;
+        };
+        const qsizetype len = SearchPattern::LongFrom + static_cast<qsizetype>(rng() % 24);
+        const QString find = rng() % 2 ? random(len) : random(1 + rng() % 5).repeated(len).left(len);
+        // The text: random letters, or near misses: pieces of the search
+        // text, with a letter changed here and there, one after another.
+        QString text;
+        if (rng() % 3 == 0) {
+            text = random(static_cast<qsizetype>(rng() % 400));
+        } else {
+            while (text.size() < 300) {
+                QString piece = find.left(1 + static_cast<qsizetype>(rng() % static_cast<unsigned>(len)));
+                if (rng() % 2)
+                    piece[static_cast<qsizetype>(rng() % static_cast<unsigned>(piece.size()))] = random(1).at(0);
+                text += piece;
+            }
+        }
+        expectPlainResults(text, find, static_cast<qsizetype>(rng() % 20), static_cast<int>(rng() % 2));
+    }
+    const QString a(3000, u'a');
+    const struct
+    {
+        QString text, find;
+    } cases[] = {
+        {a, QString(40, u'a') + u("b")},
+        {a, u("b") + QString(40, u'a')},
+        {a + u("b"), QString(40, u'a') + u("b")},
+        {a, QString(41, u'a')},
+        {u("ab").repeated(1500), u("ab").repeated(20) + u("b")},
+        {u("aab").repeated(1000) + u("aabaab"), u("aab").repeated(30) + u("aabaab")},
+        {u("abaabaaab").repeated(400), u("abaabaaabaa").repeated(3)},
+        {QString(3000, QChar(0x212A)), QString(40, u'k')},
+        // Near misses of periodic search texts, where only what two-way
+        // matching remembers after a move by the period tells them apart.
+        {u("bbbbbbbabbbbabbbbabbabbbbabbbbabbbbabbbabbbbabbbbabbabbbbabbbbabbbba"), u("bbabbbbabbbbabbbbabb")},
+        {u("aaabaabaabaabaabaabbaabaabaabaabaabaabaabaabbaabaabaabaabbaabaabaabaabaab"), u("baabaabaabaabaabaab")},
+        {u("aaababaabaaabaaabaaabaaaaabaaabaaabaaabaaaaabaaabaaabaaabaaabaaabaaabaaabaaa"), u("aaabaaabaaabaaabaaa")},
+        {u("abaabaaaababbaaabbaabaabaabaabaabaababaabaabaabaabaabaabaabaabaaba"), u("abaabaabaabaabaabaaba")},
+    };
+    for (const auto &c : cases)
+        for (int compare : {0, 1})
+            expectPlainResults(c.text, c.find, 0, compare);
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include "FakeRunHost.h"
 #include "FileAttributes.h"
 #include "FullDisk.h"
+#include "PassStatistics.h"
+#include "ResultListSink.h"
 
 #include <QDir>
 #include <QProcess>
@@ -172,6 +174,27 @@ TEST_F(Run, CountsAreGroupedAndAligned)
     run.cmdStart_Click(0);
     EXPECT_EQ(rows(), QStringList({u(" 1.234|many.txt|UTF-8")}));
     EXPECT_TRUE(host.info.contains(u("Gesamtzahl der Funde: 1.234 ")));
+}
+
+// Counts past the range of 32 bits, through the sinks a run reports to and
+// its summary line.
+TEST_F(Run, CountsBeyondTwoBillionKeepEveryDigit)
+{
+    FileResult big;
+    big.count = 3'000'000'000;
+    big.displayPath = u("/d/gross.txt");
+    PassStatistics statistics;
+    std::vector<FileResult> shown;
+    ResultListSink rows(host.list, shown, host.Locale());
+    for (ResultSink *sink : {static_cast<ResultSink *>(&statistics), static_cast<ResultSink *>(&rows)}) {
+        sink->FileDone(big, 0);
+        sink->FileDone(big, 1);
+    }
+    EXPECT_EQ(statistics.TotalFinds, 6'000'000'000);
+    EXPECT_EQ(host.list.ItemText(0, ResultListSink::CountColumn), u("3.000.000.000"));
+    run.TotalFinds = statistics.TotalFinds;
+    EXPECT_TRUE(run.Summary(RunMode::SearchOnly, 1).contains(u("Gesamtzahl der Funde: 6.000.000.000 ")));
+    EXPECT_TRUE(run.Summary(RunMode::SearchAndReplace, 1).contains(u("Ersetzungen: 6.000.000.000 ")));
 }
 
 TEST_F(Run, ReplaceKeepsEveryEncodingAndEveryOtherByte)

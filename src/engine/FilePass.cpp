@@ -5,12 +5,13 @@
 #include "FileAttributes.h"
 #include "NativePath.h"
 #include "SafeFileWriter.h"
-#include "TextSearch.h"
+#include "PosixFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,22 +60,36 @@ QString systemWords(int error)
 } // namespace
 
 FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
-    : m_settings(settings), m_pattern(settings.find, settings.compare), m_backup(backup)
+    : m_settings(settings), m_pattern(settings.find, settings.compare), m_search(m_pattern, settings.wholeWords),
+      m_backup(backup)
 {}
 
 void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
 {
+    m_abortFlag = &abortFlag;
     for (const Item &item : items) {
-        if (abortFlag > 0) {
-            abortFlag = item.position == 0 ? 1 : item.position;
-            break;
+        if (abortFlag <= 0) {
+            if (item.skip)
+                continue;
+            const FileResult result = Process(item);
+            if (!m_stopped) {
+                for (ResultSink *sink : m_sinks)
+                    sink->FileDone(result, item.position);
+                continue;
+            }
         }
-        if (item.skip)
-            continue;
-        const FileResult result = Process(item);
-        for (ResultSink *sink : m_sinks)
-            sink->FileDone(result, item.position);
+        abortFlag = item.position == 0 ? 1 : item.position;
+        break;
     }
+    m_abortFlag = nullptr;
+}
+
+bool FilePass::stopRequested()
+{
+    if (m_whileWorking)
+        m_whileWorking();
+    m_stopped = m_abortFlag && *m_abortFlag > 0;
+    return m_stopped;
 }
 
 void FilePass::SetStartFolder(const QString &folder)
@@ -86,6 +101,7 @@ FileResult FilePass::Process(const Item &item)
 {
     const QString &path = item.path;
     FileResult r;
+    m_stopped = false;
     r.path = path;
     r.displayPath = NativePath::Display(path);
     const QByteArray native = NativePath::Encode(path);
@@ -130,45 +146,67 @@ FileResult FilePass::Process(const Item &item)
     // to change the mode of: another's is written only where the user may.
     const ReadOnlyGuard guard(path, replace && readOnly && st.st_uid == ::geteuid(), static_cast<int>(st.st_mode & 07777));
 
-    QByteArray raw;
-    QString text;
-    if (const int readError = m_codec.ReadOpenFile(fd, st.st_size, text, replace ? &raw : nullptr)) {
-        r.outcome = FileResult::Outcome::Unreadable;
-        r.error = systemWords(readError);
-        return r;
+    try {
+        if (replace)
+            replaceFile(fd, st, name, r);
+        else
+            searchFile(fd, r);
+    } catch (const std::bad_alloc &) {
+        // Whatever was taken for this file is given back by now; the pass goes on.
+        r.count = 0;
+        r.outcome = FileResult::Outcome::TooLarge;
     }
-    r.encoding = m_codec.Encoding;
-    QString replaced;
-    if (!m_settings.wholeWords) {
-        r.count = TextSearch::CountOccurrences(text, m_pattern, 1);
-    } else {
-        TextSearch::WholeWords w = TextSearch::ReplaceNurGanzeWorte(text, m_settings.find, m_settings.replacement,
-                                                                    m_settings.compare, replace);
-        r.count = w.count;
-        replaced = std::move(w.text);
-    }
-    if (!replace) {
-        r.outcome = FileResult::Outcome::Searched;
-        return r;
-    }
-    if (!m_settings.wholeWords)
-        replaced = r.count > 0
-                       ? TextSearch::ReplaceAll(text, m_settings.find, m_settings.replacement, m_settings.compare)
-                       : text;
-    r.outcome = replaceStep(path, text, replaced, raw, r.encoding, r.error);
     return r;
 }
 
-FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &text, const QString &replaced,
-                                          const QByteArray &raw, TextEncoding encoding, QString &error)
+void FilePass::searchFile(int fd, FileResult &r)
+{
+    const ChunkedSearch::Counted counted = m_search.CountFile(fd, [this] { return stopRequested(); });
+    if (counted.end == ChunkedSearch::End::ReadFailed) {
+        if (counted.error == ENOMEM)
+            throw std::bad_alloc();
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(counted.error);
+        return;
+    }
+    r.outcome = FileResult::Outcome::Searched;
+    if (counted.end == ChunkedSearch::End::Done) {
+        r.count = counted.count;
+        r.encoding = counted.encoding;
+    }
+}
+
+void FilePass::replaceFile(int fd, const struct stat &st, const char *name, FileResult &r)
+{
+    // The file's bytes stay whole: the backup and the check before the write
+    // need them. Its text and its new text are only ever held a piece at a time.
+    QByteArray raw;
+    raw.resize(static_cast<qsizetype>(st.st_size));
+    const ssize_t got = PosixFile::ReadFull(fd, raw.data(), static_cast<std::size_t>(raw.size()));
+    if (got < 0) {
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(static_cast<int>(-got));
+        return;
+    }
+    raw.resize(got); // the file shrank since its size was taken: the rest is its content
+    const ChunkedSearch::Replaced plan =
+        m_search.ReplaceBytes(raw, m_settings.replacement, {}, [this] { return stopRequested(); });
+    r.count = plan.count;
+    r.encoding = plan.encoding;
+    if (plan.end == ChunkedSearch::End::Done)
+        r.outcome = replaceStep(r.path, name, raw, plan, r.error);
+}
+
+FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name, const QByteArray &raw,
+                                          const ChunkedSearch::Replaced &plan, QString &error)
 {
     using Outcome = FileResult::Outcome;
-    if (replaced == text)
+    if (!plan.changed)
         return Outcome::Unchanged;
     // Bytes that the read could not represent would be lost by the write.
-    if (cFileResder::EncodeText(text, encoding) != raw)
+    if (!plan.originalComesBack)
         return Outcome::LossyOriginal;
-    if (!cFileResder::CanEncodeLosslessly(replaced, encoding))
+    if (!plan.newTextLossless)
         return Outcome::LossyNewText;
     // The archive gets exactly the bytes the write will replace: the writer
     // refuses the file if it no longer holds them.
@@ -176,8 +214,19 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const QString &te
         return Outcome::BackupFailed;
     if (m_beforeWrite)
         m_beforeWrite(path);
-    const SafeFileWriter::Result written =
-        SafeFileWriter::Replace(path, raw, cFileResder::EncodeText(replaced, encoding));
+    // The new content is made a second time and goes to the disk as it comes,
+    // relative to the folder the file was read from. Once the original is in
+    // the backup, the file is finished whatever the stop button says.
+    const PosixFile::Producer produce = [&](const PosixFile::Put &put) {
+        int err = 0;
+        const auto write = [&](QByteArrayView piece) {
+            if (err == 0)
+                err = put(piece.data(), static_cast<std::size_t>(piece.size()));
+        };
+        m_search.ReplaceBytes(raw, m_settings.replacement, write, [] { return false; });
+        return err;
+    };
+    const SafeFileWriter::Result written = SafeFileWriter::ReplaceAt(m_folders.FolderFd(), QByteArray(name), raw, produce);
     switch (written.status) {
     case SafeFileWriter::Status::Written:
         return Outcome::Written;

@@ -4,11 +4,11 @@
 #pragma once
 
 #include "BeneathOpener.h"
+#include "ChunkedSearch.h"
 #include "FileResult.h"
 #include "PassSettings.h"
 #include "ResultSink.h"
 #include "SearchPattern.h"
-#include "cFileResder.h"
 
 #include <QString>
 #include <functional>
@@ -45,13 +45,19 @@ public:
     // Runs between a file's read and its write: where another program's
     // change would land (tests use it to be that program).
     void SetBeforeWrite(std::function<void(const QString &path)> hook) { m_beforeWrite = std::move(hook); }
+    // Runs after each piece of a file's text (a few MiB), just before the
+    // stop flag is looked at: where a window lets the stop button be pressed.
+    void SetWhileWorking(std::function<void()> hook) { m_whileWorking = std::move(hook); }
 
     // Takes up the items in order. The stop flag is polled before each item
-    // (a sink may set it meanwhile); when it is set, it becomes the position
-    // of that item (at least 1) and the walk ends.
+    // (a sink may set it meanwhile) and after each piece of a large file's
+    // text; when it is set, it becomes the position of that item (at least 1)
+    // and the walk ends. A file stopped inside is left as it was and not
+    // reported.
     void Run(const std::vector<Item> &items, int &abortFlag);
 
-    // The work on one file, without reporting it.
+    // The work on one file, without reporting it. A file whose work needs
+    // more memory than there is comes back as TooLarge.
     FileResult Process(const Item &item);
     FileResult Process(const QString &path) { return Process(Item{path}); }
 
@@ -61,14 +67,21 @@ public:
     int FolderFd() const { return m_folders.FolderFd(); }
 
 private:
-    FileResult::Outcome replaceStep(const QString &path, const QString &text, const QString &replaced,
-                                    const QByteArray &raw, TextEncoding encoding, QString &error);
+    void searchFile(int fd, FileResult &r);
+    void replaceFile(int fd, const struct stat &st, const char *name, FileResult &r);
+    FileResult::Outcome replaceStep(const QString &path, const char *name, const QByteArray &raw,
+                                    const ChunkedSearch::Replaced &plan, QString &error);
+    // Whether the stop flag was set while a file was worked on.
+    bool stopRequested();
 
     PassSettings m_settings;
     SearchPattern m_pattern;
+    ChunkedSearch m_search;
     BackupArchive *m_backup;
     BeneathOpener m_folders;
-    cFileResder m_codec;
     std::vector<ResultSink *> m_sinks;
     std::function<void(const QString &)> m_beforeWrite;
+    std::function<void()> m_whileWorking;
+    const int *m_abortFlag = nullptr; // during Run
+    bool m_stopped = false;           // the last file was stopped inside
 };

@@ -27,6 +27,8 @@ QString FileResult::Reason() const
         return QStringLiteral("Schreibfehler: %1 – der ursprüngliche Inhalt ließ sich nicht wiederherstellen, die "
                               "Datei ist beschädigt")
             .arg(error);
+    case Outcome::TooLarge:
+        return QStringLiteral("Die Datei ist zu groß für den verfügbaren Speicher");
     default:
         return QString();
     }

@@ -24,13 +24,15 @@ struct FileResult
         ChangedOnDisk,   // its bytes changed since they were read
         GoneBeforeWrite, // it vanished between reading and writing
         WriteFailed,     // the system refused the write (see `error`)
+        // Not searched, and not written:
+        TooLarge, // its work needed more memory than there was
         // Changed, but not as asked:
         Damaged, // an in-place write failed (see `error`) and its original could not be put back
     };
 
     QString path;        // as the file system gives it (see NativePath)
     QString displayPath; // for people: undecodable bytes shown as U+FFFD
-    int count = 0;       // finds; 0 when the file was not read
+    qint64 count = 0;    // finds; 0 when the file was not read
     TextEncoding encoding = TextEncoding::Ansi;
     Outcome outcome = Outcome::Searched;
     QString error; // the system's words for Unreadable, WriteFailed and Damaged
@@ -38,10 +40,11 @@ struct FileResult
     // Whether the file counts as searched in the run's statistics.
     bool Searched() const
     {
-        return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing && outcome != Outcome::Unreadable;
+        return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing && outcome != Outcome::Unreadable &&
+               outcome != Outcome::TooLarge;
     }
-    // Whether a replace pass left a file with finds as it was against the
-    // user's wish; Reason() says why.
+    // Whether a replace pass left a file with finds (or one it could not
+    // search) as it was against the user's wish; Reason() says why.
     bool NotWritten() const { return outcome >= Outcome::LossyOriginal && outcome != Outcome::Damaged; }
     // The German reason shown for a file that was not written or read.
     QString Reason() const;

@@ -17,7 +17,7 @@ struct LogInput
     std::optional<RunMode> mode; // what the last pass did; none: no title
     struct Row
     {
-        int count = 0;
+        qint64 count = 0;
         QString path;
         bool checked = false;
     };

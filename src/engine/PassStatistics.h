@@ -10,6 +10,6 @@ public:
 
     int FilesSearched = 0;
     int FilesWithFinds = 0;
-    int TotalFinds = 0;
+    qint64 TotalFinds = 0;
     int FilesChanged = 0;
 };

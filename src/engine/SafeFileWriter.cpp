@@ -57,3 +57,9 @@ SafeFileWriter::Result SafeFileWriter::ReplaceAt(int folderFd, const QByteArray 
     return resultOf(PosixFile::ReplaceAt(folderFd, name.constData(), newBytes.constData(),
                                          static_cast<std::size_t>(newBytes.size()), optionsFor(expectedBytes)));
 }
+
+SafeFileWriter::Result SafeFileWriter::ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
+                                                 const PosixFile::Producer &produce)
+{
+    return resultOf(PosixFile::ReplaceAt(folderFd, name.constData(), produce, optionsFor(expectedBytes)));
+}

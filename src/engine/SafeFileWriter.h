@@ -32,4 +32,6 @@ public:
     // open folder.
     static Result ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
                             const QByteArray &newBytes);
+    static Result ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
+                            const PosixFile::Producer &produce);
 };

@@ -3,7 +3,9 @@
 //
 // The scan looks for places where both the first and the second code unit can
 // start a match, 8 or 16 places at a time, and checks the whole search text
-// only there; with two units tested at once, few places need a check.
+// only there; with two units tested at once, few places need a check. Each
+// check costs up to the search text's length, so a long search text is found
+// by two-way matching instead, whose work stays linear in the text's length.
 #include "SearchPattern.h"
 
 #include "CaseFold.h"
@@ -149,12 +151,14 @@ __attribute__((always_inline)) inline qsizetype scanWith(const SearchPattern &p,
 // Counts the non-overlapping matches from `from` on in one pass, without
 // returning to the caller after each one. `from` is left where the vector
 // scan stopped (past the last possible start when it reached the end).
+// `next` (at least from on entry) is left just past the last match counted.
 template <class Test>
 __attribute__((always_inline)) inline qsizetype countWith(const SearchPattern &p, const Test &test, const char16_t *t,
-                                                          qsizetype size, qsizetype &from, qsizetype last)
+                                                          qsizetype size, qsizetype &from, qsizetype last,
+                                                          qsizetype &next)
 {
     const qsizetype n = p.size();
-    qsizetype i = from, next = from, count = 0;
+    qsizetype i = from, count = 0;
     for (; i + Test::Count < size && i <= last; i += Test::Count) {
         for (unsigned bits = test.Candidates(t + i); bits; bits &= bits - 1) {
             const qsizetype at = i + (__builtin_ctz(bits) >> 1);
@@ -170,6 +174,20 @@ __attribute__((always_inline)) inline qsizetype countWith(const SearchPattern &p
     }
     from = std::max(i, next);
     return count;
+}
+
+// The first place in [from, last] where both units can start a match, or
+// where the vector scan had to stop (the end of the text is near), or beyond
+// last: every place before the one returned is ruled out.
+template <class Test>
+__attribute__((always_inline)) inline qsizetype candidateWith(const Test &test, const char16_t *t, qsizetype size,
+                                                              qsizetype from, qsizetype last)
+{
+    qsizetype i = from;
+    for (; i + Test::Count < size && i <= last; i += Test::Count)
+        if (const unsigned bits = test.Candidates(t + i))
+            return i + (__builtin_ctz(bits) >> 1);
+    return i;
 }
 
 // The kernels for each width: the wide ones are compiled for AVX2 and called
@@ -192,15 +210,29 @@ __attribute__((target("avx2"))) qsizetype scanWide(const SearchPattern &p, const
 }
 
 qsizetype countNarrow(const SearchPattern &p, const SearchPattern::Candidates &c, const char16_t *t, qsizetype size,
-                      qsizetype &from, qsizetype last)
+                      qsizetype &from, qsizetype last, qsizetype &next)
 {
-    return countWith(p, OrTest<Narrow>(c), t, size, from, last);
+    return countWith(p, OrTest<Narrow>(c), t, size, from, last, next);
 }
 
 __attribute__((target("avx2"))) qsizetype countWide(const SearchPattern &p, const SearchPattern::Candidates &c,
-                                                    const char16_t *t, qsizetype size, qsizetype &from, qsizetype last)
+                                                    const char16_t *t, qsizetype size, qsizetype &from, qsizetype last,
+                                                    qsizetype &next)
 {
-    return countWith(p, OrTest<Wide>(c), t, size, from, last);
+    return countWith(p, OrTest<Wide>(c), t, size, from, last, next);
+}
+
+template <template <class> class Test>
+qsizetype candidateNarrow(const void *c, const char16_t *t, qsizetype size, qsizetype from, qsizetype last)
+{
+    return candidateWith(Test<Narrow>(*static_cast<const SearchPattern::Candidates *>(c)), t, size, from, last);
+}
+
+template <template <class> class Test>
+__attribute__((target("avx2"))) qsizetype candidateWide(const void *c, const char16_t *t, qsizetype size,
+                                                        qsizetype from, qsizetype last)
+{
+    return candidateWith(Test<Wide>(*static_cast<const SearchPattern::Candidates *>(c)), t, size, from, last);
 }
 
 bool g_wide = Wide::Available();
@@ -217,6 +249,8 @@ SearchPattern::SearchPattern(QStringView find, CompareMode compare) : m_needle(f
         for (qsizetype i = 0; i < m_needle.size(); ++i)
             d[i] = m_lower[d[i]];
     }
+    if (m_needle.size() >= LongFrom)
+        m_twoWay.emplace(m_needle, m_lower);
     const char16_t *n = reinterpret_cast<const char16_t *>(m_needle.constData());
     // A one-unit search text tests its only unit at both places; the second
     // load then looks at the next unit, so a single unit is handled by the
@@ -241,23 +275,25 @@ qsizetype SearchPattern::scalarIndexIn(const char16_t *t, qsizetype from, qsizet
     return -1;
 }
 
-qsizetype SearchPattern::CountIn(QStringView text, qsizetype from) const
+qsizetype SearchPattern::CountIn(QStringView text, qsizetype from, qsizetype *next) const
 {
     const qsizetype n = m_needle.size();
-    if (n == 0)
-        return 0;
     if (from < 0)
         from = 0;
-    qsizetype count = 0;
+    qsizetype count = 0, end = from;
+    if (n > 0) {
 #if VELMORA_VECTORS
-    const qsizetype last = text.size() - n;
-    const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
-    if (m_candidates.usable && m_candidates.byOr && from <= last)
-        count = g_wide ? countWide(*this, m_candidates, t, text.size(), from, last)
-                       : countNarrow(*this, m_candidates, t, text.size(), from, last);
+        const qsizetype last = text.size() - n;
+        const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
+        if (m_candidates.usable && m_candidates.byOr && !m_twoWay && from <= last)
+            count = g_wide ? countWide(*this, m_candidates, t, text.size(), from, last, end)
+                           : countNarrow(*this, m_candidates, t, text.size(), from, last, end);
 #endif
-    for (qsizetype pos; (pos = IndexIn(text, from)) >= 0; from = pos + n)
-        ++count;
+        for (qsizetype pos; (pos = IndexIn(text, from)) >= 0; from = end = pos + n)
+            ++count;
+    }
+    if (next)
+        *next = end;
     return count;
 }
 
@@ -281,6 +317,17 @@ qsizetype SearchPattern::IndexIn(QStringView text, qsizetype from) const
     if (from > last)
         return -1;
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
+    if (m_twoWay) {
+        // The vector scan of the first two units leads two-way matching to
+        // the few places worth comparing.
+        TwoWaySearch::Jump jump = nullptr;
+#if VELMORA_VECTORS
+        if (m_candidates.usable)
+            jump = g_wide ? (m_candidates.byOr ? candidateWide<OrTest> : candidateWide<SetTest>)
+                          : (m_candidates.byOr ? candidateNarrow<OrTest> : candidateNarrow<SetTest>);
+#endif
+        return m_twoWay->IndexIn(t, text.size(), from, jump, &m_candidates);
+    }
 #if VELMORA_VECTORS
     if (m_candidates.usable) {
         const Candidates &c = m_candidates;

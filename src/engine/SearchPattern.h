@@ -3,10 +3,12 @@
 #pragma once
 
 #include "CompareMode.h"
+#include "TwoWaySearch.h"
 
 #include <QString>
 #include <QStringView>
 #include <array>
+#include <optional>
 
 class SearchPattern
 {
@@ -17,8 +19,13 @@ public:
     // 0-based index of the first occurrence at or after from, or -1.
     qsizetype IndexIn(QStringView text, qsizetype from) const;
 
-    // The number of non-overlapping occurrences at or after from.
-    qsizetype CountIn(QStringView text, qsizetype from) const;
+    // The number of non-overlapping occurrences at or after from. next, when
+    // given, receives where a further occurrence may start: just past the
+    // last one counted (from when there is none).
+    qsizetype CountIn(QStringView text, qsizetype from, qsizetype *next = nullptr) const;
+
+    // From this length on a search text is found by two-way matching.
+    static constexpr qsizetype LongFrom = 16;
 
     // Lets tests run the narrower vector kernel on a machine with wider ones.
     static void UseWideVectors(bool on);
@@ -62,4 +69,5 @@ private:
     QString m_needle;                  // lower-cased in text comparison
     const char16_t *m_lower = nullptr; // the lower-case table in text comparison
     Candidates m_candidates;
+    std::optional<TwoWaySearch> m_twoWay; // for a long search text
 };

@@ -139,7 +139,7 @@ void SearchRun::cmdAbbruch_Click()
 QString SearchRun::Summary(RunMode mode, double seconds) const
 {
     const QLocale locale = m_dialogs.Locale();
-    auto n = [&](int v) { return NumberFormat::Grouped(v, locale); };
+    auto n = [&](qint64 v) { return NumberFormat::Grouped(v, locale); };
     const int first = mode == RunMode::SearchOnly ? FilesWithFinds : FilesChanged;
     const QString word = first == 1 ? QStringLiteral(" Datei") : QStringLiteral(" Dateien");
     const QString t = NumberFormat::Seconds(seconds, locale);
@@ -382,6 +382,8 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     for (ResultSink *sink : m_extraSinks)
         pass.AddSink(*sink);
     pass.AddSink(progress);
+    // The stop button works inside a large file too.
+    pass.SetWhileWorking([this] { m_view.ProcessEvents(); });
     pass.Run(items, AbortFlag);
     FilesSearched = statistics.FilesSearched;
     FilesWithFinds = statistics.FilesWithFinds;

@@ -81,7 +81,7 @@ public:
     // Statistics of the last pass.
     int FilesSearched = 0;
     int FilesWithFinds = 0;
-    int TotalFinds = 0;
+    qint64 TotalFinds = 0;
     int FilesChanged = 0;
 
     // The summary line under the list for a pass of this mode.

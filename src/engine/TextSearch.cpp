@@ -23,14 +23,12 @@ bool TextSearch::IsWordDelimiter(char16_t c)
     return c < 128 && kDelimiters[c];
 }
 
-int TextSearch::CountOccurrences(QStringView Text, const SearchPattern &Find, int Start)
+qint64 TextSearch::CountOccurrences(QStringView Text, const SearchPattern &Find, int Start)
 {
-    if (Find.isEmpty())
-        return 0;
-    return static_cast<int>(Find.CountIn(Text, Start < 2 ? 0 : Start - 1));
+    return Find.CountIn(Text, Start < 2 ? 0 : Start - 1);
 }
 
-int TextSearch::CountOccurrences(const QString &Text, const QString &Find, int Start, CompareMode Compare)
+qint64 TextSearch::CountOccurrences(const QString &Text, const QString &Find, int Start, CompareMode Compare)
 {
     return CountOccurrences(QStringView(Text), SearchPattern(Find, Compare), Start);
 }

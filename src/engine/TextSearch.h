@@ -10,8 +10,8 @@ class TextSearch
 public:
     // Occurrences of Find in Text from the 1-based position Start on, without
     // overlapping ('aaa' holds 'aa' once).
-    static int CountOccurrences(const QString &Text, const QString &Find, int Start, CompareMode Compare);
-    static int CountOccurrences(QStringView Text, const SearchPattern &Find, int Start);
+    static qint64 CountOccurrences(const QString &Text, const QString &Find, int Start, CompareMode Compare);
+    static qint64 CountOccurrences(QStringView Text, const SearchPattern &Find, int Start);
 
     // Whole-word occurrences of sWord in sText: neither neighbour of the match
     // may be a word character (the text's start and end count as borders).
@@ -19,7 +19,7 @@ public:
     // returned; without it the text returned is sText itself.
     struct WholeWords
     {
-        int count = 0;
+        qint64 count = 0;
         QString text;
     };
     static WholeWords ReplaceNurGanzeWorte(const QString &sText, const QString &sWord, const QString &eWord,
