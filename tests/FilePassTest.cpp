@@ -4,6 +4,7 @@
 
 #include "NativePath.h"
 #include "TestSupport.h"
+#include "UnreadableFiles.h"
 
 #include <QTemporaryDir>
 #include <chrono>
@@ -265,7 +266,9 @@ TEST(FilePass, FileWithoutEnoughMemoryIsReportedAndThePassGoesOn)
         s.mode = mode;
         FilePass pass(s);
         Recorder sink;
+        UnreadableFiles listed; // what the user is told after the run
         pass.AddSink(sink);
+        pass.AddSink(listed);
         if (mode == RunMode::SearchOnly)
             pass.SetWhileWorking(noMemory); // between the pieces of the large file
         else
@@ -280,6 +283,8 @@ TEST(FilePass, FileWithoutEnoughMemoryIsReportedAndThePassGoesOn)
         EXPECT_EQ(sink.results[0].count, 0);
         EXPECT_FALSE(sink.results[0].Searched());
         EXPECT_EQ(sink.results[0].Reason(), u("Die Datei ist zu groß für den verfügbaren Speicher"));
+        EXPECT_FALSE(sink.results[0].NotWritten());
+        EXPECT_EQ(listed.Entries().size(), 1u);
         EXPECT_TRUE(files.largeUnchanged());
         EXPECT_EQ(sink.results[1].count, 1);
         EXPECT_EQ(sink.results[1].outcome, mode == RunMode::SearchOnly ? Outcome::Searched : Outcome::Written);

@@ -43,9 +43,13 @@ struct FileResult
         return outcome != Outcome::SkippedReadOnly && outcome != Outcome::Missing && outcome != Outcome::Unreadable &&
                outcome != Outcome::TooLarge;
     }
-    // Whether a replace pass left a file with finds (or one it could not
-    // search) as it was against the user's wish; Reason() says why.
-    bool NotWritten() const { return outcome >= Outcome::LossyOriginal && outcome != Outcome::Damaged; }
+    // Whether a replace pass left a file with finds as it was against the
+    // user's wish; Reason() says why. (Files it could not read or take into
+    // memory are listed with those it could not read.)
+    bool NotWritten() const
+    {
+        return outcome >= Outcome::LossyOriginal && outcome != Outcome::Damaged && outcome != Outcome::TooLarge;
+    }
     // The German reason shown for a file that was not written or read.
     QString Reason() const;
 };

@@ -18,7 +18,9 @@ QString systemWords(int error)
 
 void UnreadableFiles::FileDone(const FileResult &result, int)
 {
-    if (result.outcome == FileResult::Outcome::Unreadable)
+    // A file too large for the memory there is was not searched either: a
+    // search must not pass it over in silence.
+    if (result.outcome == FileResult::Outcome::Unreadable || result.outcome == FileResult::Outcome::TooLarge)
         m_entries.push_back({result.displayPath, result.Reason()});
 }
 
