@@ -1,5 +1,5 @@
-// The backup of one replace pass from the check of its folder to the archive
-// on disk, with the messages a user needs when something goes wrong.
+// The backup of one replace pass from the check of its folder to the finished
+// archive, with the messages a user needs when something goes wrong.
 #pragma once
 
 #include "RunDialogs.h"
@@ -20,9 +20,11 @@ public:
     bool Prepare(const QString &folder, const QString &startFolder);
     // The archive of the pass going on, or none.
     BackupArchive *Archive() const { return m_archive.get(); }
-    // Writes the archive when it holds anything (filesWithFinds > 0) and
-    // says where it went if not where asked; releases it in any case.
-    void Complete(int filesWithFinds);
+    // Finishes the archive when it holds anything (also after a stop or a
+    // failed file), says where the originals are if that fails, and releases
+    // it in any case.
+    void Complete();
+    // Drops an archive that holds nothing yet (a run refused after Prepare).
     void Release();
 
 private:

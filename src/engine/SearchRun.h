@@ -45,8 +45,8 @@ public:
     QString cmdSave_Click();
 
     bool IsRunning() const { return m_running; }
-    // While a backup archive exists its files are only in memory: the
-    // window must not close.
+    // A backup archive is open from the start of a replace pass to its end,
+    // when the pass completes it (also after a stop).
     bool HasBackupArchive() const { return m_backup.Archive() != nullptr; }
 
     // Every later pass also reports its files here (the command line's
