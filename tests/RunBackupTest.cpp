@@ -1,29 +1,52 @@
 // The backup of a replace run: the originals of changed files only, read back
-// by Python's zipfile; the folder probed before any change; an archive that
-// cannot be written goes home or is reported missing; the folder button.
+// by Python's zipfile; the folder probed before any change; a file whose
+// original cannot be written is not changed; runs in the same second get
+// their own archives; the partial file of an archive that cannot be completed
+// holds every original and is named in the message.
+#include "BackupArchive.h"
 #include "FakeRunHost.h"
+#include "FileSizeLimit.h"
 
 #include <QDirIterator>
+#include <QRegularExpression>
 #include <cstdlib>
 #include <map>
+#include <optional>
 
 namespace {
 
+std::map<QString, QByteArray> filesIn(const QString &folder)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        files[p.mid(folder.size() + 1)] = bytesOf(p);
+    }
+    return files;
+}
+
+// The local entries of a partial archive as bsdtar, the recovery tool the
+// message names, unpacks them.
+std::map<QString, QByteArray> extracted(const QString &partial)
+{
+    QTemporaryDir out;
+    const QString cmd =
+        QStringLiteral("bsdtar --options hdrcharset=CP437 -xf '%1' -C '%2' 2>/dev/null").arg(partial, out.path());
+    std::system(cmd.toLocal8Bit().constData());
+    return filesIn(out.path());
+}
+
 // Extracts an archive with Python's zipfile (an independent reader) and
-// returns name -> bytes; also checks the archive's CRCs.
+// returns name -> bytes; unzip and zipfile check the archive's CRCs first.
 std::map<QString, QByteArray> unzip(const QString &archive)
 {
     QTemporaryDir out;
-    const QString cmd = QStringLiteral("python3 -m zipfile -t '%1' >/dev/null && python3 -m zipfile -e '%1' '%2'")
+    const QString cmd = QStringLiteral("unzip -tqq '%1' >/dev/null && python3 -m zipfile -t '%1' >/dev/null && "
+                                       "python3 -m zipfile -e '%1' '%2'")
                             .arg(archive, out.path());
     EXPECT_EQ(std::system(cmd.toLocal8Bit().constData()), 0) << cmd.toStdString();
-    std::map<QString, QByteArray> files;
-    QDirIterator it(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString p = it.next();
-        files[p.mid(out.path().size() + 1)] = bytesOf(p);
-    }
-    return files;
+    return filesIn(out.path());
 }
 
 class Backup : public Run
@@ -114,31 +137,83 @@ TEST_F(Backup, AFolderThatTakesNoFileStopsTheRunBeforeAnyChange)
         << host.shown.back().text.toStdString();
 }
 
-TEST_F(Backup, AnArchiveThatCannotBeWrittenGoesHomeOrIsReportedMissing)
+TEST_F(Backup, RunsInTheSameSecondNeverReplaceAnArchive)
 {
-    file(u("Web/a.txt"), QByteArray("Wort"));
-    QTemporaryDir home;
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", home.path().toLocal8Bit());
-    // The backup folder disappears while the run goes on.
-    host.onEvents = [&](int n) {
-        if (n == 4)
-            QDir(m_backups.path()).removeRecursively();
-    };
-    host.answers = {RunHost::Answer::Yes};
-    run.cmdStart_Click(1);
-    EXPECT_TRUE(QFile::exists(home.filePath(u("backup-05-12-2026_14-23-45.zip"))));
-    EXPECT_TRUE(host.shown.back().text.contains(u("Sie wurde stattdessen hier gespeichert:")));
+    const QString f = file(u("Web/a.txt"), QByteArray("Wort 0"));
+    for (int i = 1; i <= 3; ++i) {
+        host.answers = {RunHost::Answer::Yes};
+        run.cmdStart_Click(1);
+        put(f, QByteArray("Wort ") + QByteArray::number(i));
+    }
+    ASSERT_EQ(archives(), QStringList({u("backup-05-12-2026_14-23-45-2.zip"), u("backup-05-12-2026_14-23-45-3.zip"),
+                                       u("backup-05-12-2026_14-23-45.zip")}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(unzip(m_backups.filePath(archives()[(i + 2) % 3])).at(u("Web/a.txt")),
+                  QByteArray("Wort ") + QByteArray::number(i));
+}
 
-    QDir().mkpath(m_backups.path());
-    file(u("Web/a.txt"), QByteArray("Wort"));
-    qputenv("HOME", "/proc/self");
-    host.events = 0;
+TEST_F(Backup, AFileWhoseOriginalCannotBeWrittenStaysAsItIs)
+{
+    // The archive may grow by less than the middle file deflates to.
+    const QByteArray big = QByteArray(reinterpret_cast<const char *>(Prose(2000000, 1).data()), 2000000) + "Wort";
+    file(u("Web/a.txt"), QByteArray("Wort a"));
+    const QString b = file(u("Web/b.txt"), big);
+    file(u("Web/c.txt"), QByteArray("Wort c"));
     host.answers = {RunHost::Answer::Yes};
-    run.cmdStart_Click(1);
-    qputenv("HOME", oldHome);
-    EXPECT_EQ(host.shown.back().icon, RunHost::Icon::Critical);
-    EXPECT_TRUE(host.shown.back().text.endsWith(u("Es gibt KEINE Sicherung der geänderten Dateien!")));
+    {
+        const FileSizeLimit full(200000);
+        run.cmdStart_Click(1);
+    }
+    EXPECT_EQ(bytesOf(b), big);
+    EXPECT_EQ(run.FilesChanged, 2);
+    ASSERT_EQ(archives().size(), 1);
+    const auto entries = unzip(m_backups.filePath(archives().first()));
+    const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), "Wort a"}, {u("Web/c.txt"), "Wort c"}};
+    EXPECT_EQ(entries, expected);
+    ASSERT_FALSE(host.shown.empty());
+    EXPECT_TRUE(host.shown.back().text.contains(u("Die Datei konnte nicht gesichert werden")))
+        << host.shown.back().text.toStdString();
+}
+
+// Completing fails: the message names the partial file, which then holds
+// every original, or says there is no backup when that file is gone.
+TEST_F(Backup, AnArchiveThatCannotBeCompletedIsReported)
+{
+    struct Case
+    {
+        bool removed; // else the disk is full for the directory
+        RunHost::Icon icon;
+        const char *text;
+    } cases[] = {
+        {false, RunHost::Icon::Exclamation, "Die Originale aller geänderten Dateien liegen in dieser Datei:"},
+        {true, RunHost::Icon::Critical, "Es gibt KEINE Sicherung der geänderten Dateien!"},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir folder;
+        RunBackup backup(host);
+        ASSERT_TRUE(backup.Prepare(folder.path() + u("/"), tree));
+        ASSERT_TRUE(backup.Archive()->AddFile(tree + u("/a.txt"), "alt a"));
+        ASSERT_TRUE(backup.Archive()->AddFile(tree + u("/b/c.txt"), "alt c"));
+        const QString partial = backup.Archive()->PartialPath();
+        EXPECT_TRUE(
+            QRegularExpression(u("/backup-05-12-2026_14-23-45-[A-Za-z0-9]{6}\\.zip\\.part$")).match(partial).hasMatch())
+            << partial.toStdString();
+        std::optional<FileSizeLimit> full;
+        if (c.removed)
+            QFile::remove(partial);
+        else
+            full.emplace(QFileInfo(partial).size());
+        backup.Complete();
+        full.reset();
+        ASSERT_FALSE(host.shown.empty());
+        EXPECT_EQ(host.shown.back().icon, c.icon);
+        EXPECT_TRUE(host.shown.back().text.contains(u(c.text))) << host.shown.back().text.toStdString();
+        if (c.removed)
+            continue;
+        EXPECT_TRUE(host.shown.back().text.endsWith(u("bsdtar --options hdrcharset=CP437 -xf \"") + partial + u("\"")));
+        const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), "alt a"}, {u("Web/b/c.txt"), "alt c"}};
+        EXPECT_EQ(extracted(partial), expected);
+    }
 }
 
 TEST_F(Backup, FolderButton)

@@ -55,13 +55,16 @@ inline std::vector<std::uint8_t> Prose(std::size_t n, unsigned seed)
 }
 
 // A fresh folder, removed with everything in it at the end; mode 0755, so
-// that AsOrdinaryUser may look inside.
+// that AsOrdinaryUser may look inside. It lies in parent, by default in the
+// system's folder for temporary files.
 class TempFolder
 {
 public:
-    TempFolder()
+    explicit TempFolder(const std::string &parent = {})
     {
-        std::string name = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
+        const std::filesystem::path in =
+            parent.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(parent);
+        std::string name = (in / "velmora-test-XXXXXX").string();
         m_path = ::mkdtemp(name.data());
         ::chmod(m_path.c_str(), 0755);
     }

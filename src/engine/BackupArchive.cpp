@@ -1,39 +1,76 @@
-// The backup of one replace pass, written as one ZIP archive at the end.
+// The backup of one replace pass: each original written to a ZIP archive on disk before its file changes.
 #include "BackupArchive.h"
 
 #include "FileNames.h"
 #include "LocaleDateTime.h"
 #include "NativePath.h"
 #include "PosixFile.h"
+#include "ZipStreamWriter.h"
 
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// The level and name rule the backup has always used.
+constexpr int kLevel = 7;
+constexpr int kUseUtf8 = -2;
 
 QString reasonOf(int err)
 {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// The whole archive or nothing: an archive cut short by a full disk would
-// look like a backup and hold less than one.
-QString writeArchive(const QString &path, const std::vector<std::uint8_t> &bytes)
+std::tm localNow()
 {
-    PosixFile::ReplaceOptions options;
-    options.newFileMode = 0644;
-    const PosixFile::ReplaceResult result =
-        PosixFile::Replace(NativePath::Encode(path).constData(), bytes.data(), bytes.size(), options);
-    return result ? QString() : reasonOf(result.error);
+    const std::time_t t = std::time(nullptr);
+    std::tm out{};
+    localtime_r(&t, &out);
+    return out;
+}
+
+QString randomSuffix()
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString s;
+    for (int i = 0; i < 6; ++i)
+        s += QLatin1Char(digits[QRandomGenerator::global()->bounded(int(sizeof digits) - 1)]);
+    return s;
 }
 
 } // namespace
 
 BackupArchive::BackupArchive(const QString &folder, const QString &startFolder, const QDateTime &now,
                              const QLocale &locale)
-    : m_path(FileNames::AddBackslash(folder) + QStringLiteral("backup-") + LocaleDateTime::ForFileName(now, locale) +
-             QStringLiteral(".zip")),
-      m_nameBase(FileNames::FolderOf(startFolder))
-{}
+    : m_folder(FileNames::AddBackslash(folder)), m_nameBase(FileNames::FolderOf(startFolder)),
+      m_stem(QStringLiteral("backup-") + LocaleDateTime::ForFileName(now, locale))
+{
+    m_path = m_folder + m_stem + QStringLiteral(".zip");
+}
+
+BackupArchive::~BackupArchive()
+{
+    if (m_writer)
+        Complete();
+    if (m_dir >= 0)
+        ::close(m_dir);
+}
+
+QString BackupArchive::Open()
+{
+    const QByteArray folder = NativePath::Encode(m_folder);
+    if (const int err = PosixFile::CheckFolder(folder.constData()))
+        return reasonOf(err);
+    // Every later step works relative to the folder as it is now.
+    m_dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return m_dir < 0 ? reasonOf(errno) : QString();
+}
 
 QString BackupArchive::EntryName(const QString &path) const
 {
@@ -47,39 +84,120 @@ QString BackupArchive::EntryName(const QString &path) const
     return name;
 }
 
+int BackupArchive::createPartial()
+{
+    if (m_dir < 0)
+        return EBADF;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString name = m_stem + QLatin1Char('-') + randomSuffix() + QStringLiteral(".zip.part");
+        const QByteArray encoded = NativePath::Encode(name);
+        m_fd = ::openat(m_dir, encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (m_fd < 0 && errno == EEXIST)
+            continue;
+        if (m_fd < 0)
+            return errno;
+        m_partialName = encoded;
+        m_partialPath = m_folder + name;
+        m_writer = std::make_unique<ZipStreamWriter>(m_fd, kLevel, kUseUtf8, true);
+        // The name must survive a crash as well as the entries do.
+        return ::fsync(m_dir) == 0 ? 0 : errno;
+    }
+    return EEXIST;
+}
+
+bool BackupArchive::partialIsOurs() const
+{
+    struct stat mine, named;
+    return ::fstat(m_fd, &mine) == 0 && ::fstatat(m_dir, m_partialName.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+}
+
 bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes)
 {
-    auto stream = std::make_shared<cMemoryStream>();
-    stream->SetContents(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
-    // A name that is not UTF-8 is stored as it shows, with U+FFFD for what
-    // cannot be decoded (and so flagged as UTF-8).
-    if (!m_zip.AddFile(stream, NativePath::Display(EntryName(path)).toStdString(), {}, {}, 0, -1))
+    m_lastError.clear();
+    int err = m_writer ? 0 : createPartial();
+    if (err == 0) {
+        ZipStreamWriter::Entry entry;
+        // A name that is not UTF-8 is stored as it shows, with U+FFFD for what
+        // cannot be decoded (and so flagged as UTF-8).
+        entry.name = NativePath::Display(EntryName(path)).toStdString();
+        entry.modified = localNow();
+        err = m_writer->Add(entry, reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                            static_cast<std::size_t>(bytes.size()));
+    }
+    // An entry in a file that someone removed or replaced protects nothing.
+    if (err == 0 && !partialIsOurs())
+        err = ENOENT;
+    if (err != 0) {
+        m_lastError = reasonOf(err);
         return false;
+    }
     ++m_added;
     return true;
 }
 
-QString BackupArchive::Write(QString &writtenTo, const QString &fallbackFolder)
+int BackupArchive::publish()
 {
-    writtenTo.clear();
-    if (!m_zip.CompressArchive(m_target, {}, 7, -2))
-        return QString::fromStdString(m_zip.LastError());
-    const std::vector<std::uint8_t> bytes = m_target->Contents();
-    if (bytes.empty())
-        return QStringLiteral("Das Archiv ist leer");
-    QString reason = writeArchive(m_path, bytes);
-    if (reason.isEmpty()) {
-        writtenTo = m_path;
-        return QString();
+    bool linkInstead = false;
+    for (int n = 1; n < 10000; ++n) {
+        const QString name = m_stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + QStringLiteral(".zip");
+        const QByteArray target = NativePath::Encode(name);
+        if (!linkInstead) {
+            if (::renameat2(m_dir, m_partialName.constData(), m_dir, target.constData(), RENAME_NOREPLACE) == 0) {
+                m_path = m_folder + name;
+                return 0;
+            }
+            if (errno == EEXIST)
+                continue;
+            if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+                return errno;
+            // The file system cannot rename without replacing; a new link
+            // never replaces either.
+            linkInstead = true;
+        }
+        if (::linkat(m_dir, m_partialName.constData(), m_dir, target.constData(), 0) == 0) {
+            ::unlinkat(m_dir, m_partialName.constData(), 0);
+            m_path = m_folder + name;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
     }
-    const QString fallback = FileNames::AddBackslash(fallbackFolder) + FileNames::FileNameOf(m_path);
-    if (writeArchive(fallback, bytes).isEmpty())
-        writtenTo = fallback;
-    return reason;
+    return EEXIST;
 }
 
-QString BackupArchive::CheckFolder(const QString &folder)
+QString BackupArchive::Complete()
 {
-    const int err = PosixFile::CheckFolder(NativePath::Encode(FileNames::AddBackslash(folder)).constData());
+    if (!m_writer)
+        return QString();
+    if (m_added == 0) {
+        // Nothing to keep: a half entry that failed is all it could hold.
+        if (partialIsOurs())
+            ::unlinkat(m_dir, m_partialName.constData(), 0);
+        closePartial();
+        return QString();
+    }
+    int err = m_writer->Finish();
+    if (err == 0 && ::fdatasync(m_fd) != 0)
+        err = errno;
+    if (err == 0 && !partialIsOurs())
+        err = ENOENT;
+    if (err == 0)
+        err = publish();
+    if (err == 0) {
+        // The new name must survive a crash; the archive itself is on disk.
+        ::fsync(m_dir);
+    } else {
+        m_partialKept = partialIsOurs();
+    }
+    closePartial();
     return err == 0 ? QString() : reasonOf(err);
+}
+
+void BackupArchive::closePartial()
+{
+    m_writer.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }

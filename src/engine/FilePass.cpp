@@ -210,8 +210,10 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
         return Outcome::LossyNewText;
     // The archive gets exactly the bytes the write will replace: the writer
     // refuses the file if it no longer holds them.
-    if (m_backup && !m_backup->AddFile(path, raw))
+    if (m_backup && !m_backup->AddFile(path, raw)) {
+        error = m_backup->LastError();
         return Outcome::BackupFailed;
+    }
     if (m_beforeWrite)
         m_beforeWrite(path);
     // The new content is made a second time and goes to the disk as it comes,

@@ -18,7 +18,8 @@ QString FileResult::Reason() const
         return QStringLiteral("Der neue Text enthält Zeichen, die in der Kodierung %1 nicht darstellbar sind")
             .arg(cFileResder::EncodingVerbose(encoding));
     case Outcome::BackupFailed:
-        return QStringLiteral("Die Datei konnte nicht gesichert werden");
+        return error.isEmpty() ? QStringLiteral("Die Datei konnte nicht gesichert werden")
+                               : QStringLiteral("Die Datei konnte nicht gesichert werden: %1").arg(error);
     case Outcome::ChangedOnDisk:
         return QStringLiteral("Die Datei wurde seit dem Lesen verändert");
     case Outcome::WriteFailed:

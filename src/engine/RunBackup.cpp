@@ -2,8 +2,7 @@
 #include "RunBackup.h"
 
 #include "BackupArchive.h"
-
-#include <QDir>
+#include "NativePath.h"
 
 namespace {
 
@@ -24,7 +23,8 @@ bool RunBackup::Prepare(const QString &folder, const QString &startFolder)
 {
     // No file may change before it is certain that the archive can be
     // written where the user expects it.
-    const QString reason = BackupArchive::CheckFolder(folder);
+    auto archive = std::make_unique<BackupArchive>(folder, startFolder, m_dialogs.Now(), m_dialogs.Locale());
+    const QString reason = archive->Open();
     if (!reason.isEmpty()) {
         m_dialogs.MessageBox(
             QStringLiteral("Im Backupordner \"%1\" kann keine Datei angelegt werden (%2).").arg(folder, reason) + CrLf +
@@ -32,32 +32,41 @@ bool RunBackup::Prepare(const QString &folder, const QString &startFolder)
             RunDialogs::Buttons::Ok, RunDialogs::Icon::Exclamation, m_dialogs.ApplicationTitle());
         return false;
     }
-    m_archive = std::make_unique<BackupArchive>(folder, startFolder, m_dialogs.Now(), m_dialogs.Locale());
+    m_archive = std::move(archive);
     return true;
 }
 
-void RunBackup::Complete(int filesWithFinds)
+void RunBackup::Complete()
 {
     std::unique_ptr<BackupArchive> backup = std::move(m_archive);
     m_onDisk.clear();
-    if (!backup || filesWithFinds == 0 || backup->EntryCount() == 0)
+    if (!backup)
         return;
-    QString writtenTo;
-    const QString home = QDir::homePath();
-    const QString reason = backup->Write(writtenTo, home);
-    m_onDisk = reason.isEmpty() ? backup->ArchivePath() : writtenTo;
-    if (reason.isEmpty())
-        return;
-    if (!writtenTo.isEmpty()) {
-        m_dialogs.MessageBox(QStringLiteral("Die Sicherung konnte nicht im Backupordner gespeichert werden:") + CrLf +
-                                 backup->ArchivePath() + QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf +
-                                 CrLf + QStringLiteral("Sie wurde stattdessen hier gespeichert:") + CrLf + writtenTo,
-                             RunDialogs::Buttons::Ok, RunDialogs::Icon::Exclamation, m_dialogs.ApplicationTitle());
+    const QString reason = backup->Complete();
+    if (reason.isEmpty()) {
+        if (backup->EntryCount() > 0)
+            m_onDisk = backup->ArchivePath();
         return;
     }
-    m_dialogs.MessageBox(QStringLiteral("Die Sicherung konnte nicht gespeichert werden:") + CrLf +
-                             backup->ArchivePath() + QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf + CrLf +
-                             QStringLiteral("Auch im Ausweichordner %1 war das nicht möglich.").arg(home) + CrLf +
+    if (backup->PartialKept())
+        m_onDisk = backup->PartialPath();
+    if (reason.isEmpty())
+        return;
+    const QString partial = NativePath::Display(backup->PartialPath());
+    if (!m_onDisk.isEmpty()) {
+        // Every file that changed had its original written to the partial
+        // file first; only the closing directory or the name is missing.
+        m_dialogs.MessageBox(
+            QStringLiteral("Die Sicherung konnte nicht abgeschlossen werden (%1).").arg(reason) + CrLf +
+                QStringLiteral("Die Originale aller geänderten Dateien liegen in dieser Datei:") + CrLf + partial +
+                CrLf + CrLf +
+                QStringLiteral("So lassen sie sich in einem leeren Ordner auspacken (Paket libarchive-tools):") + CrLf +
+                QStringLiteral("bsdtar --options hdrcharset=CP437 -xf \"%1\"").arg(partial),
+            RunDialogs::Buttons::Ok, RunDialogs::Icon::Exclamation, m_dialogs.ApplicationTitle());
+        return;
+    }
+    m_dialogs.MessageBox(QStringLiteral("Die Sicherung konnte nicht gespeichert werden:") + CrLf + partial +
+                             QStringLiteral(" (") + reason + QStringLiteral(")") + CrLf + CrLf +
                              QStringLiteral("Es gibt KEINE Sicherung der geänderten Dateien!"),
                          RunDialogs::Buttons::Ok, RunDialogs::Icon::Critical, m_dialogs.ApplicationTitle());
 }

@@ -1,5 +1,5 @@
-// The backup of one replace pass from the check of its folder to the archive
-// on disk, with the messages a user needs when something goes wrong.
+// The backup of one replace pass from the check of its folder to the finished
+// archive, with the messages a user needs when something goes wrong.
 #pragma once
 
 #include "RunDialogs.h"
@@ -20,11 +20,14 @@ public:
     bool Prepare(const QString &folder, const QString &startFolder);
     // The archive of the pass going on, or none.
     BackupArchive *Archive() const { return m_archive.get(); }
-    // Writes the archive when it holds anything (filesWithFinds > 0) and
-    // says where it went if not where asked; releases it in any case.
-    void Complete(int filesWithFinds);
-    // Where the last Complete put the archive; empty when it wrote none.
+    // Finishes the archive when it holds anything (also after a stop or a
+    // failed file), says where the originals are if that fails, and releases
+    // it in any case.
+    void Complete();
+    // Where the last Complete left the originals: the archive, or the partial
+    // file when completing failed; empty when there are none.
     const QString &ArchiveOnDisk() const { return m_onDisk; }
+    // Drops an archive that holds nothing yet (a run refused after Prepare).
     void Release();
 
 private:

@@ -340,7 +340,7 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
     runPass(items, CaseSensitive, Index, true);
     m_view.SetListCheckboxes(true);
     m_view.SetListRedraw(true);
-    m_backup.Complete(FilesWithFinds);
+    m_backup.Complete();
 }
 
 void SearchRun::ersetze_nur_selektierte(int CaseSensitive, RunMode Index)
@@ -359,7 +359,7 @@ void SearchRun::ersetze_nur_selektierte(int CaseSensitive, RunMode Index)
     }
     runPass(items, CaseSensitive, Index, false);
     m_view.SetListRedraw(true);
-    m_backup.Complete(FilesWithFinds);
+    m_backup.Complete();
 }
 
 void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows)

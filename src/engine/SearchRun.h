@@ -49,8 +49,8 @@ public:
     bool IsRunning() const { return m_running; }
     // The signal (SIGINT, SIGTERM) that stopped the last run, 0 when none did.
     int StopSignal() const { return m_stopSignal; }
-    // While a backup archive exists its files are only in memory: the
-    // window must not close.
+    // A backup archive is open from the start of a replace pass to its end,
+    // when the pass completes it (also after a stop).
     bool HasBackupArchive() const { return m_backup.Archive() != nullptr; }
 
     // Every later pass also reports its files here (the command line's

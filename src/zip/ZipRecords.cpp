@@ -12,6 +12,10 @@ namespace {
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr std::uint32_t kEndSignature = 0x06054B50;
+constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
+constexpr std::uint16_t kZip64ExtraTag = 0x0001;
+constexpr std::uint32_t kMarker32 = 0xFFFFFFFF;
 constexpr std::uint16_t kVersionMadeBy = 45; // 4.5, host 0 (MS-DOS attributes)
 constexpr std::uint32_t kFlagUtf8 = 0x0800;
 
@@ -29,6 +33,32 @@ void put32(std::string &out, std::uint32_t v)
     put16(out, v >> 16);
 }
 
+void put64(std::string &out, std::uint64_t v)
+{
+    put32(out, static_cast<std::uint32_t>(v));
+    put32(out, static_cast<std::uint32_t>(v >> 32));
+}
+
+// A size or offset as a classic field holds it: the marker when it does not fit.
+std::uint32_t field32(std::uint64_t v)
+{
+    return v > ZipRecords::kMax32 ? kMarker32 : static_cast<std::uint32_t>(v);
+}
+
+// The ZIP64 extra field with the given values (none: no field), followed by
+// the caller's extra bytes.
+std::string extraWithZip64(const std::string &zip64Values, const ByteArray &extra)
+{
+    std::string out;
+    if (!zip64Values.empty()) {
+        put16(out, kZip64ExtraTag);
+        put16(out, static_cast<std::uint32_t>(zip64Values.size()));
+        out += zip64Values;
+    }
+    out.append(extra.begin(), extra.end());
+    return out;
+}
+
 // MS-DOS time and date of a local time, unchanged by any time zone; years
 // outside 1980..2107 cannot be written and give 1 January 1980.
 void putDosTimeAndDate(std::string &out, const std::tm &t)
@@ -43,66 +73,101 @@ void putDosTimeAndDate(std::string &out, const std::tm &t)
     put16(out, static_cast<std::uint16_t>(((year - 1980) << 9) | ((t.tm_mon + 1) << 5) | t.tm_mday));
 }
 
-// From "version needed" to the name length: the part both records share.
-void putEntryFields(std::string &out, const ZipRecords::EntryHeader &entry)
+// From "version needed" to the sizes: the part both records share.
+void putEntryFields(std::string &out, const ZipRecords::EntryHeader &entry, std::uint32_t compressedSize,
+                    std::uint32_t size)
 {
     put16(out, entry.version);
     put16(out, entry.flags);
     put16(out, entry.method);
     putDosTimeAndDate(out, entry.modified);
     put32(out, entry.crc);
-    put32(out, static_cast<std::uint32_t>(entry.compressedSize));
-    put32(out, static_cast<std::uint32_t>(entry.size));
+    put32(out, compressedSize);
+    put32(out, size);
 }
 
 } // namespace
 
 std::string ZipRecords::LocalHeader(const EntryHeader &entry)
 {
-    const std::uint16_t nameLength = To16(static_cast<std::int64_t>(entry.name.size()), "CompressArchive");
+    const auto size = static_cast<std::uint64_t>(entry.size);
+    const auto compressedSize = static_cast<std::uint64_t>(entry.compressedSize);
+    std::string zip64;
+    if (entry.zip64Sizes || size > kMax32 || compressedSize > kMax32) {
+        put64(zip64, size);
+        put64(zip64, compressedSize);
+    }
+    const std::string extra = extraWithZip64(zip64, entry.extra);
     std::string h;
     put32(h, kLocalSignature);
-    putEntryFields(h, entry);
-    put16(h, nameLength);
-    put16(h, static_cast<std::uint32_t>(entry.extra.size()));
+    putEntryFields(h, entry, zip64.empty() ? field32(compressedSize) : kMarker32,
+                   zip64.empty() ? field32(size) : kMarker32);
+    put16(h, To16(static_cast<std::int64_t>(entry.name.size()), "CompressArchive"));
+    put16(h, To16(static_cast<std::int64_t>(extra.size()), "CompressArchive"));
     h += entry.name;
-    h.append(entry.extra.begin(), entry.extra.end());
+    h += extra;
     return h;
 }
 
 std::string ZipRecords::CentralRecord(const EntryHeader &entry, const std::string &comment, std::uint32_t attributes,
-                                      std::int32_t offset)
+                                      std::uint64_t offset)
 {
+    const auto size = static_cast<std::uint64_t>(entry.size);
+    const auto compressedSize = static_cast<std::uint64_t>(entry.compressedSize);
+    // Only the fields that do not fit, in this order.
+    std::string zip64;
+    for (const std::uint64_t v : {size, compressedSize, offset})
+        if (v > kMax32)
+            put64(zip64, v);
+    const std::string extra = extraWithZip64(zip64, entry.extra);
     std::string h;
     put32(h, kCentralSignature);
     put16(h, kVersionMadeBy);
-    putEntryFields(h, entry);
+    putEntryFields(h, entry, field32(compressedSize), field32(size));
     put16(h, To16(static_cast<std::int64_t>(entry.name.size()), "CompressArchive"));
-    put16(h, To16(static_cast<std::int64_t>(entry.extra.size()), "CompressArchive"));
+    put16(h, To16(static_cast<std::int64_t>(extra.size()), "CompressArchive"));
     put16(h, To16(static_cast<std::int64_t>(comment.size()), "CompressArchive"));
     put16(h, 0); // disk number start
     put16(h, 0); // internal attributes
     put32(h, attributes);
-    put32(h, static_cast<std::uint32_t>(offset));
+    put32(h, field32(offset));
     h += entry.name;
-    h.append(entry.extra.begin(), entry.extra.end());
+    h += extra;
     h += comment;
     return h;
 }
 
-std::string ZipRecords::EndRecord(std::int64_t entries, std::int64_t directoryOffset, std::int64_t directoryEnd,
+std::string ZipRecords::EndRecord(std::uint64_t entries, std::uint64_t directoryOffset, std::uint64_t directoryEnd,
                                   const std::string &comment)
 {
     std::string oemComment;
     Cp437::FromUtf8(comment, oemComment);
+    const std::uint64_t directorySize = directoryEnd - directoryOffset;
     std::string r;
+    if (entries > kMaxEntries || directorySize > kMax32 || directoryOffset > kMax32) {
+        put32(r, kZip64EndSignature);
+        put64(r, 44); // the size of the rest of this record
+        put16(r, kVersionMadeBy);
+        put16(r, kVersionZip64);
+        put32(r, 0); // this disk
+        put32(r, 0); // the disk the directory starts on
+        put64(r, entries);
+        put64(r, entries);
+        put64(r, directorySize);
+        put64(r, directoryOffset);
+        put32(r, kZip64LocatorSignature);
+        put32(r, 0); // the disk of the ZIP64 end record
+        put64(r, directoryEnd);
+        put32(r, 1); // disks in all
+    }
     put32(r, kEndSignature);
     put16(r, 0); // this disk
     put16(r, 0); // the disk the directory starts on
-    put16(r, To16(entries, "CompressArchive"));
-    put16(r, To16(entries, "CompressArchive"));
-    put32(r, static_cast<std::uint32_t>(To32(directoryEnd - directoryOffset, "CompressArchive")));
-    put32(r, static_cast<std::uint32_t>(To32(directoryOffset, "CompressArchive")));
+    const std::uint32_t count = entries > kMaxEntries ? 0xFFFF : static_cast<std::uint32_t>(entries);
+    put16(r, count);
+    put16(r, count);
+    put32(r, field32(directorySize));
+    put32(r, field32(directoryOffset));
     put16(r, To16(static_cast<std::int64_t>(oemComment.size()), "CompressArchive"));
     r += oemComment;
     return r;
@@ -142,7 +207,7 @@ std::int32_t ZipRecords::To32(std::int64_t value, const char *source)
 
 std::uint16_t ZipRecords::To16(std::int64_t value, const char *source)
 {
-    if (value < 0 || value > 32767)
+    if (value < 0 || value > 0xFFFF)
         throw ZipError(kOverflow, source);
     return static_cast<std::uint16_t>(value);
 }

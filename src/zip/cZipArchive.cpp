@@ -1,4 +1,4 @@
-// Writes a list of byte sources as one ZIP archive (classic layout, no ZIP64),
+// Writes a list of byte sources as one ZIP archive (ZIP64 end records past 65,535 entries),
 // deflated by the archive's own compressor or stored.
 #include "cZipArchive.h"
 
