@@ -258,7 +258,7 @@ TEST(CliUnreadable, FilesAndFoldersThatCannotBeReadAreListed)
     PutFile(tree + "/geheim.txt", "ein Suchwort");
     PutFile(tree + "/zu/c.txt", "ein Suchwort");
     ASSERT_EQ(::chown((tree + "/a.txt").c_str(), 65534, 65534), 0); // the user's own: not read-only
-    ASSERT_EQ(::chmod((tree + "/geheim.txt").c_str(), 0600), 0);      // another user's file
+    ASSERT_EQ(::chmod((tree + "/geheim.txt").c_str(), 0600), 0);    // another user's file
     ASSERT_EQ(::chmod((tree + "/zu").c_str(), 0), 0);
     ASSERT_EQ(::mkdir(out.c_str(), 0777), 0);
     ASSERT_EQ(::chmod(out.c_str(), 0777), 0);

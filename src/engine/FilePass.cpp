@@ -4,8 +4,8 @@
 #include "BackupArchive.h"
 #include "FileAttributes.h"
 #include "NativePath.h"
-#include "SafeFileWriter.h"
 #include "PosixFile.h"
+#include "SafeFileWriter.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -144,7 +144,8 @@ FileResult FilePass::Process(const Item &item)
     const bool replace = m_settings.mode == RunMode::SearchAndReplace;
     // Only a replace needs to write, and only the user's own file is theirs
     // to change the mode of: another's is written only where the user may.
-    const ReadOnlyGuard guard(path, replace && readOnly && st.st_uid == ::geteuid(), static_cast<int>(st.st_mode & 07777));
+    const ReadOnlyGuard guard(path, replace && readOnly && st.st_uid == ::geteuid(),
+                              static_cast<int>(st.st_mode & 07777));
 
     try {
         if (replace)
@@ -228,7 +229,8 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
         m_search.ReplaceBytes(raw, m_settings.replacement, write, [] { return false; });
         return err;
     };
-    const SafeFileWriter::Result written = SafeFileWriter::ReplaceAt(m_folders.FolderFd(), QByteArray(name), raw, produce);
+    const SafeFileWriter::Result written =
+        SafeFileWriter::ReplaceAt(m_folders.FolderFd(), QByteArray(name), raw, produce);
     switch (written.status) {
     case SafeFileWriter::Status::Written:
         return Outcome::Written;
