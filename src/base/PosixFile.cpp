@@ -19,6 +19,26 @@
 
 namespace {
 
+// Reads until size bytes are in or the file ends, from offset on (pread) or,
+// with a negative offset, from where the file stands; interrupted reads are
+// resumed. The count read, or -errno.
+ssize_t readFull(int fd, char *data, std::size_t size, off_t offset)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t got = offset < 0 ? ::read(fd, data + done, size - done)
+                                       : ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -errno;
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
 using Step = PosixFile::ReplaceResult::Step;
 
 // A sizer that cannot make room (it threw or gave no memory) fails the read
@@ -84,18 +104,7 @@ int PosixFile::OpenRegular(const char *path, int flags, struct stat *st)
 
 ssize_t PosixFile::ReadFull(int fd, void *data, std::size_t size)
 {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::read(fd, static_cast<char *>(data) + done, size - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -errno;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
+    return readFull(fd, static_cast<char *>(data), size, -1);
 }
 
 int PosixFile::WriteAll(int fd, const void *data, std::size_t size)
@@ -171,18 +180,7 @@ private:
 
 ssize_t readAt(int fd, char *data, std::size_t size, off_t offset)
 {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(fd, data + done, size - done, offset + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -errno;
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
+    return readFull(fd, data, size, offset);
 }
 
 constexpr std::size_t ChunkSize = 64 * 1024;
