@@ -2,7 +2,6 @@
 #include "FilePass.h"
 
 #include "BackupArchive.h"
-#include "FileAttributes.h"
 #include "NativePath.h"
 #include "PosixFile.h"
 #include "SafeFileWriter.h"
@@ -18,27 +17,30 @@
 namespace {
 
 // Gives a read-only file the owner's write permission for the time of its
-// replace and sets the permissions back however that ends.
+// replace and sets the permissions back however that ends. Works relative to
+// the folder the file was opened in, so a folder link swapped in meanwhile
+// cannot turn it onto another file.
 class ReadOnlyGuard
 {
 public:
-    ReadOnlyGuard(const QString &path, bool add, int mode) : m_path(path)
+    ReadOnlyGuard(int folderFd, const char *name, bool add, mode_t mode) : m_folderFd(folderFd), m_name(name)
     {
-        if (add) {
-            m_mode = mode;
-            FileAttributes::SetAttributesLong(path, FileAttributes::Normal);
-        }
+        if (add && ::fchmodat(folderFd, name, mode | S_IWUSR, 0) == 0)
+            m_mode = static_cast<int>(mode);
     }
     ~ReadOnlyGuard()
     {
+        // The replace may have put a new file in the old one's place: the
+        // name, not the old file, gets its permissions back.
         if (m_mode >= 0)
-            FileAttributes::SetMode(m_path, m_mode);
+            ::fchmodat(m_folderFd, m_name, static_cast<mode_t>(m_mode), 0);
     }
     ReadOnlyGuard(const ReadOnlyGuard &) = delete;
     ReadOnlyGuard &operator=(const ReadOnlyGuard &) = delete;
 
 private:
-    QString m_path;
+    int m_folderFd;
+    const char *m_name;
     int m_mode = -1;
 };
 
@@ -144,8 +146,8 @@ FileResult FilePass::Process(const Item &item)
     const bool replace = m_settings.mode == RunMode::SearchAndReplace;
     // Only a replace needs to write, and only the user's own file is theirs
     // to change the mode of: another's is written only where the user may.
-    const ReadOnlyGuard guard(path, replace && readOnly && st.st_uid == ::geteuid(),
-                              static_cast<int>(st.st_mode & 07777));
+    const ReadOnlyGuard guard(m_folders.FolderFd(), name, replace && readOnly && st.st_uid == ::geteuid(),
+                              st.st_mode & 07777);
 
     try {
         if (replace)
