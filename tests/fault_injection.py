@@ -312,7 +312,9 @@ class Links(FaultCase):
         with open(target, "rb") as f:
             self.assertEqual(f.read(), b"Version 1.1\n")
         self.assertEqual(list(self.archive_entries().values()), [b"Version 1\n"])
+        # The link stays a link, and the hard link still shares the changed file.
         self.assertTrue(os.path.islink(os.path.join(self.tree, "b.txt")))
+        self.assertEqual(os.stat(os.path.join(self.tree, "c.txt")).st_ino, os.stat(target).st_ino)
 
 
 class Permissions(FaultCase):
