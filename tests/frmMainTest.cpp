@@ -81,29 +81,6 @@ private slots:
         QDir().mkpath(m_tree.path());
     }
 
-    void startsAsDesigned()
-    {
-        frmMain w;
-        QCOMPARE(w.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.html;*.php"));
-        QCOMPARE(w.ListView1->Model().ItemCount(), 12);
-        QVERIFY(!w.chkNS->isEnabled());
-    }
-
-    void filterFromTheBoxes()
-    {
-        frmMain w;
-        for (QCheckBox *b : w.chkP)
-            b->setChecked(false);
-        w.chkP[0]->setChecked(true);
-        w.chkP[11]->setChecked(true);
-        w.chkP_Click();
-        QCOMPARE(w.txtPattern->text(), QStringLiteral("*.txt;*.php"));
-        w.chkP[0]->setChecked(false);
-        w.chkP[11]->setChecked(false);
-        w.chkP_Click();
-        QCOMPARE(w.txtPattern->text(), QString());
-    }
-
     void searchFillsTheListAndTheSummary()
     {
         add(QStringLiteral("a.txt"), "Suchwort und suchwort");
@@ -192,33 +169,29 @@ private slots:
         frmRTF::CloseViewer();
     }
 
-    void stopButtonEndsTheRun()
+    // The stop button or SIGTERM, arriving while the run processes events,
+    // end the run; the signal then closes the window too.
+    void stopEndsTheRun_data()
     {
-        manyFiles();
-        frmMain w;
-        fill(w, QStringLiteral("Suchwort"));
-        // The click arrives while the run processes events.
-        QTimer::singleShot(0, w.cmdAbbruch, [&w] { click(w.cmdAbbruch); });
-        click(w.cmdStart[0]);
-        QVERIFY(w.Run().FilesSearched < 200);
-        QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "));
-        QVERIFY(w.cmdStart[0]->isEnabled());
-        QVERIFY(!w.cmdAbbruch->isEnabled());
+        QTest::addColumn<int>("signal");
+        QTest::newRow("button") << 0;
+        QTest::newRow("SIGTERM") << SIGTERM;
     }
-
-    void stopSignalEndsTheRunThenTheWindow()
+    void stopEndsTheRun()
     {
+        QFETCH(int, signal);
         manyFiles();
         frmMain w;
         fill(w, QStringLiteral("Suchwort"));
         w.show();
-        // The signal arrives while the run processes events.
-        QTimer::singleShot(0, w.cmdAbbruch, [] { std::raise(SIGTERM); });
+        QTimer::singleShot(0, w.cmdAbbruch, [&w, signal] { signal ? (void)std::raise(signal) : click(w.cmdAbbruch); });
         click(w.cmdStart[0]);
         QVERIFY(w.Run().FilesSearched < 200);
-        QCOMPARE(w.Run().StopSignal(), SIGTERM);
+        QCOMPARE(w.Run().StopSignal(), signal);
         QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "));
-        QTRY_VERIFY(!w.isVisible());
+        QVERIFY(w.cmdStart[0]->isEnabled());
+        QVERIFY(!w.cmdAbbruch->isEnabled());
+        QTRY_COMPARE(w.isVisible(), signal == 0);
     }
 
     void closingDuringARunStopsItFirst()
