@@ -1,4 +1,4 @@
-// The byte-array and path kinds of the archive writer's sources and targets.
+// The byte-array target of the archive writer.
 #include "VfsHandle.h"
 
 #include "TestSupport.h"
@@ -25,33 +25,6 @@ TEST(VfsHandle, ByteArrayTargetIsCutAtTheEnd)
         FAIL();
     } catch (const ZipError &e) {
         EXPECT_EQ(e.Description, "Invalid byte array");
-    }
-}
-
-TEST(VfsHandle, PathsErrorsAndFolders)
-{
-    const TempFolder dir;
-    VfsHandle h;
-    try {
-        h.Open(dir.file("missing.txt"));
-        FAIL();
-    } catch (const ZipError &e) {
-        EXPECT_EQ(e.Source, "pvVfsOpen");
-        EXPECT_EQ(e.Description.rfind("[2] ", 0), 0u) << e.Description;
-        EXPECT_NE(e.Description.find("(" + dir.file("missing.txt") + ")"), std::string::npos);
-    }
-    // The target's folders are made first.
-    const std::string target = dir.file("a/b/out.bin");
-    h.Create(target);
-    h.Write("xyz", 3);
-    h.Close();
-    EXPECT_EQ(FileBytes(target), "xyz");
-    // A folder of the path that exists as a file.
-    try {
-        h.Create(target + "/inner.bin");
-        FAIL();
-    } catch (const ZipError &e) {
-        EXPECT_EQ(e.Description, "File already exists (" + target + ")");
     }
 }
 
