@@ -95,9 +95,6 @@ TEST_F(Backup, ReplaceRunKeepsTheOriginalsOfChangedFilesOnly)
 TEST_F(Backup, NoArchiveWithoutChanges)
 {
     file(u("Web/a.txt"), QByteArray("Wort"));
-    run.cmdStart_Click(0); // a search never backs up
-    EXPECT_TRUE(archives().isEmpty());
-
     host.options.txtFindW = u("nirgends");
     host.answers = {RunHost::Answer::Yes};
     run.cmdStart_Click(1); // no finds
@@ -218,18 +215,6 @@ TEST_F(Backup, AnArchiveThatCannotBeCompletedIsReported)
         const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), "alt a"}, {u("Web/b/c.txt"), "alt c"}};
         EXPECT_EQ(extracted(partial), expected);
     }
-}
-
-TEST_F(Backup, FolderButton)
-{
-    host.browseAnswer = u("/daten/sicherung");
-    run.cmdBackupFolder_Click();
-    EXPECT_EQ(run.BackupFolder, u("/daten/sicherung/"));
-    EXPECT_EQ(host.backupCaption, u("Backupordner: /daten/sicherung/"));
-    host.browseAnswer.clear(); // cancelled: the folder is empty, the label stays
-    run.cmdBackupFolder_Click();
-    EXPECT_TRUE(run.BackupFolder.isEmpty());
-    EXPECT_EQ(host.backupCaption, u("Backupordner: /daten/sicherung/"));
 }
 
 } // namespace

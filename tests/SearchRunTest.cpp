@@ -101,7 +101,8 @@ TEST_F(Run, FiltersThatTakeEveryFileAreRefusedByThePass)
 {
     file(u("a.txt"), QByteArray("Wort"));
     const struct { const char *filter; bool refused; } cases[] = {
-        {"*.*;", true}, {"*?", true}, {"*.txt;*", true}, {"*.t*", false}, {"?*.txt", false},
+        {"*.*;", true}, {"*", true}, {"**", true}, {"*?", true}, {"*.*;*.txt", true}, {"*.txt;*", true},
+        {"*.t*", false}, {"?*.txt", false},
     };
     for (const auto &c : cases) {
         host.shown.clear();
@@ -137,12 +138,9 @@ TEST_F(Run, SearchOverEveryEncoding)
     // "Worte" holds "Wort" too: five finds in text comparison.
     EXPECT_EQ(rows(), QStringList({u("     5|ansi.txt|ANSI"), u("     5|be.txt|UTF16B"), u("     5|le.php|UTF16L"),
                                    u("     5|utf8.txt|UTF-8"), u("     5|utf8bom.txt|UTF-8B")}));
-    EXPECT_EQ(host.list.ItemText(0, 4), m_dir.path() + u("/"));
-    EXPECT_EQ(host.list.ColumnCaption(0), u("Funde"));
     EXPECT_TRUE(host.info.startsWith(u("Textsuche abgeschlossen! In 5 Dateien von 7 durchsuchten Dateien wurde der "
                                        "Suchtext gefunden. Gesamtzahl der Funde: 25   Suchzeit: ")));
     EXPECT_TRUE(host.info.endsWith(u(" Sek.")));
-    EXPECT_EQ(host.toolTip, u("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
     // The subfolder marker raises the total but is never searched.
     EXPECT_EQ(run.FileTotal, 8);
 
@@ -156,7 +154,7 @@ TEST_F(Run, SearchOverEveryEncoding)
 }
 
 // Counts past the range of 32 bits, through the sinks a run reports to and
-// its summary line.
+// its summary lines.
 TEST_F(Run, CountsBeyondTwoBillionKeepEveryDigit)
 {
     FileResult big;
@@ -172,28 +170,14 @@ TEST_F(Run, CountsBeyondTwoBillionKeepEveryDigit)
     EXPECT_EQ(statistics.TotalFinds, 6'000'000'000);
     EXPECT_EQ(host.list.ItemText(0, ResultListSink::CountColumn), u("3.000.000.000"));
     run.TotalFinds = statistics.TotalFinds;
-    EXPECT_TRUE(run.Summary(RunMode::SearchOnly, 1).contains(u("Gesamtzahl der Funde: 6.000.000.000 ")));
-    EXPECT_TRUE(run.Summary(RunMode::SearchAndReplace, 1).contains(u("Ersetzungen: 6.000.000.000 ")));
-}
-
-TEST_F(Run, ReplaceKeepsEveryEncodingAndEveryOtherByte)
-{
-    const QString before = u("Wort am Anfang,\nmitten ein wort\r\nund WORT am Ende\rGröße Wort");
-    const QString after = u("Begriff am Anfang,\nmitten ein Begriff\r\nund Begriff am Ende\rGröße Begriff");
-    QStringList paths;
-    for (int enc = 0; enc <= 4; ++enc)
-        paths << file(QStringLiteral("f%1.txt").arg(enc), before, enc);
-    const QString untouched = file(u("ohne.txt"), QByteArray("kein Treffer\r\n"));
-    host.answers = {RunHost::Answer::Yes};
-    EXPECT_EQ(run.cmdStart_Click(1), SearchRun::Outcome::Finished);
-    for (int enc = 0; enc <= 4; ++enc)
-        EXPECT_EQ(bytesOf(paths[enc]), cFileResder::EncodeText(after, static_cast<TextEncoding>(enc))) << enc;
-    EXPECT_EQ(bytesOf(untouched), QByteArray("kein Treffer\r\n"));
-    EXPECT_EQ(run.FilesChanged, 5);
-    EXPECT_EQ(host.list.ColumnCaption(0), u("Ersetzt"));
-    EXPECT_TRUE(host.info.startsWith(u("Ersetzen abgeschlossen! In 5 Dateien von 6 durchsuchten Dateien wurde der "
-                                       "Suchtext gefunden und ersetzt. Gesamtzahl der Ersetzungen: 20   "
-                                       "Bearbeitungszeit: ")));
+    run.FilesWithFinds = run.FilesChanged = 1;
+    run.FilesSearched = 2;
+    EXPECT_EQ(run.Summary(RunMode::SearchOnly, 1),
+              u("Textsuche abgeschlossen! In 1 Datei von 2 durchsuchten Dateien wurde der Suchtext gefunden. "
+                "Gesamtzahl der Funde: 6.000.000.000   Suchzeit: 1,00 Sek."));
+    EXPECT_EQ(run.Summary(RunMode::SearchAndReplace, 1),
+              u("Ersetzen abgeschlossen! In 1 Datei von 2 durchsuchten Dateien wurde der Suchtext gefunden und "
+                "ersetzt. Gesamtzahl der Ersetzungen: 6.000.000.000   Bearbeitungszeit: 1,00 Sek."));
 }
 
 // Read-only is what the user may not write: root may write anything, so an
