@@ -89,6 +89,7 @@ TEST_F(CodecFiles, MarksAndEdgeSizes)
         {"UTF-16BE umlaut", QByteArray("\xFE\xFF\x00\xE4", 4), 4, u("ä")},
         {"half a mark is ANSI", QByteArray("\xEF\xBB"), 0, u("\xC3\xAF\xC2\xBB")},
         {"one high byte is ANSI", QByteArray("\xE4"), 0, u("ä")},
+        {"0x80 is U+0080, not the euro sign", QByteArray("\x80"), 0, QString(QChar(0x80))},
         {"7-bit is UTF-8", QByteArray("abc"), 2, u("abc")},
         {"NUL bytes are text", QByteArray("a\0b", 3), 2, QString::fromUtf16(u"a\0b", 3)},
     };
@@ -123,21 +124,6 @@ TEST_F(CodecFiles, MalformedUtf8FallsBackToAnsiAndKeepsEveryByte)
         ASSERT_TRUE(codec.FileWrite(file, text, codec.Encoding));
         EXPECT_EQ(bytesOf(file), bytes) << n;
     }
-}
-
-TEST_F(CodecFiles, UmlautMatchesLatin1ByteButEuroDoesNot)
-{
-    const QString file = write(QStringLiteral("latin1"), QByteArray("K\xE4se \x80"));
-    cFileResder codec;
-    const QString text = codec.FileRead(file);
-    EXPECT_EQ(codec.Encoding, TextEncoding::Ansi);
-    EXPECT_TRUE(text.contains(u("ä")));
-    EXPECT_FALSE(text.contains(u("€")));
-    EXPECT_TRUE(text.contains(QChar(0x80)));
-    // The 8-bit form keeps only the low byte: a write that would need more is
-    // refused by the callers.
-    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(u("a€"), E(0)));
-    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(u("aä"), E(0)));
 }
 
 // What cannot be read (missing, a folder, a FIFO: see PosixFileTest) reads
