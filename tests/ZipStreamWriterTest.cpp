@@ -1,6 +1,6 @@
-// The streaming archive writer as independent readers see it: cZipArchive's bytes within the classic limits,
-// ZIP64 past them, the entries written before a crash readable and the one cut short not, and a failed entry or
-// directory that leaves the entries before it intact.
+// The streaming archive writer as independent readers see it: the bytes cZipArchive writes from and into its memory
+// streams within the classic limits, ZIP64 past them, the entries written before a crash readable and the one cut short
+// not, and a failed entry or directory that leaves the entries before it intact.
 #include "ZipStreamWriter.h"
 
 #include "FileSizeLimit.h"

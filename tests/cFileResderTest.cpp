@@ -146,13 +146,5 @@ TEST_F(CodecFiles, RawBytesAreHandedBack)
     EXPECT_EQ(raw, bytes);
 }
 
-TEST(Utf8Conversions, UnpairedSurrogateIsNotLossless)
-{
-    const QString lone = QString(QChar(0xD800)) + u("a");
-    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(lone, E(2)));
-    EXPECT_EQ(cFileResder::EncodeText(lone, E(2)), QByteArray("\xEF\xBF\xBD" "a"));
-    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(lone, E(3)));
-}
-
 } // namespace
 // clang-format on
