@@ -102,16 +102,4 @@ TEST(ChunkedSearch, PiecesGiveWhatTheWholeTextGives)
     }
 }
 
-// A stop between pieces abandons the file at once.
-TEST(ChunkedSearch, StopBetweenPieces)
-{
-    const QByteArray bytes = QByteArray("Wort ").repeated(100);
-    const SearchPattern pattern(u("Wort"), CompareMode::Text);
-    ChunkedSearch search(pattern, false, 16);
-    int polls = 0;
-    const auto stopAtThird = [&polls] { return ++polls == 3; };
-    EXPECT_EQ(search.ReplaceBytes(bytes, u("X"), {}, stopAtThird).end, ChunkedSearch::End::Stopped);
-    EXPECT_EQ(polls, 3);
-}
-
 } // namespace

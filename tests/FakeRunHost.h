@@ -50,19 +50,15 @@ public:
     }
     void SetInfo(const QString &t) override { info = t; }
     void DrawProgress(const ProgressBar::Request &r) override { progress.push_back(r); }
-    void SetListToolTip(const QString &t) override { toolTip = t; }
-    void SetNsChecked(bool on) override { nsChecked = on; }
+    void SetListToolTip(const QString &) override {}
+    void SetNsChecked(bool) override {}
     QDateTime Now() const override { return QDateTime(QDate(2026, 12, 5), QTime(14, 23, 45)); }
-    QString BrowseForFolder(const QString &title) override
-    {
-        browseTitle = title;
-        return browseAnswer;
-    }
-    void SetBackupFolderCaption(const QString &t) override { backupCaption = t; }
+    QString BrowseForFolder(const QString &) override { return {}; }
+    void SetBackupFolderCaption(const QString &) override {}
     void SetSaveEnabled(bool on) override { saveEnabled = on; }
     void OpenDocument(const QString &path) override { opened = path; }
-    void SetBackupButtonToolTip(const QString &t) override { backupToolTip = t; }
-    void SetListCheckboxes(bool on) override { checkboxes = on; }
+    void SetBackupButtonToolTip(const QString &) override {}
+    void SetListCheckboxes(bool) override {}
 
     RunOptions options;
     ListModel list;
@@ -71,9 +67,8 @@ public:
     std::vector<ProgressBar::Request> progress;
     std::function<void(int)> onEvents;
     int events = 0;
-    QString info, toolTip, browseTitle, browseAnswer, backupCaption, backupToolTip, opened;
+    QString info, opened;
     bool saveEnabled = false;
-    bool nsChecked = true, checkboxes = false;
 };
 
 // Whole runs over a temporary folder: search "Wort", replace with "Begriff",

@@ -4,7 +4,6 @@
 
 #include "SearchPattern.h"
 #include "TestSupport.h"
-#include "TextSearch.h"
 #include "cFileResder.h"
 
 #include <QTemporaryDir>
@@ -140,17 +139,6 @@ TEST_F(FileDir, MissingFileGivesAnEmptyDocumentAndNoFile)
         EXPECT_TRUE(d.Caption.endsWith(u("Datei: fehlt.txt"))) << find;
         EXPECT_FALSE(QFile::exists(path)) << find;
     }
-}
-
-TEST_F(FileDir, AfterAReplaceRunTheReplacementIsMarked)
-{
-    const QString path = write(QStringLiteral("r.txt"), u("alt und alt\nnichts\nalt"), TextEncoding::Utf8);
-    cFileResder reader;
-    const QString replaced = TextSearch::ReplaceAll(reader.FileRead(path), u("alt"), u("neu"), CompareMode::Binary);
-    ASSERT_TRUE(reader.FileWrite(path, replaced, reader.Encoding));
-    const FindsDocument shown = FindsDocument::Load(reader, path, u("neu"), false, true, kGerman);
-    EXPECT_EQ(shown.Text, u("Z     1: neu und neu\nZ     3: neu\n"));
-    EXPECT_EQ(shown.Red, (Ranges{{9, 3}, {17, 3}, {30, 3}}));
 }
 
 TEST(LineMode, AnEmptyTextShowsNothingAndTheMarkerIsPlainText)

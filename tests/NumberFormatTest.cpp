@@ -20,11 +20,8 @@ TEST(NumberFormat, GroupsAllDigitsByThrees)
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     const GroupedCase cases[] = {
         {0, "0", "0"},
-        {7, "7", "7"},
         {999, "999", "999"},
         {1000, "1.000", "1,000"},
-        {1234, "1.234", "1,234"},
-        {123456, "123.456", "123,456"},
         {1234567, "1.234.567", "1,234,567"},
         {2147483647, "2.147.483.647", "2,147,483,647"},
         {-1234, "-1.234", "-1,234"},
@@ -49,7 +46,6 @@ TEST(NumberFormat, SecondsWithTwoDecimals)
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     EXPECT_EQ(NumberFormat::Seconds(0.25, de), QStringLiteral("0,25"));
     EXPECT_EQ(NumberFormat::Seconds(0.25, en), QStringLiteral("0.25"));
-    EXPECT_EQ(NumberFormat::Seconds(0, de), QStringLiteral("0,00"));
     EXPECT_EQ(NumberFormat::Seconds(1.5, de), QStringLiteral("1,50"));
     // No grouping in the seconds form.
     EXPECT_EQ(NumberFormat::Seconds(1234.5, de), QStringLiteral("1234,50"));

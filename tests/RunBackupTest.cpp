@@ -77,23 +77,24 @@ TEST_F(Backup, ReplaceRunKeepsTheOriginalsOfChangedFilesOnly)
     file(u("Web/css/style.css"), css);
     file(u("Web/css/latin.txt"), latin);
     file(u("Web/ohne.txt"), QByteArray("nichts"));
+    // A name that is not UTF-8: the entry shows its byte as U+FFFD.
+    PutFile(QFile::encodeName(tree).toStdString() + "/caf\xE9.txt", "Wort");
     host.answers = {RunHost::Answer::Yes};
     run.cmdStart_Click(1);
     EXPECT_FALSE(run.HasBackupArchive());
     ASSERT_EQ(archives(), QStringList({u("backup-05-12-2026_14-23-45.zip")}));
     const auto entries = unzip(m_backups.filePath(archives().first()));
-    const std::map<QString, QByteArray> expected = {
-        {u("Web/a.txt"), a}, {u("Web/css/latin.txt"), latin}, {u("Web/css/style.css"), css}};
+    const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), a},
+                                                    {u("Web/caf\uFFFD.txt"), "Wort"},
+                                                    {u("Web/css/latin.txt"), latin},
+                                                    {u("Web/css/style.css"), css}};
     EXPECT_EQ(entries, expected);
-    EXPECT_EQ(run.FilesChanged, 3);
+    EXPECT_EQ(run.FilesChanged, 4);
 }
 
 TEST_F(Backup, NoArchiveWithoutChanges)
 {
     file(u("Web/a.txt"), QByteArray("Wort"));
-    run.cmdStart_Click(0); // a search never backs up
-    EXPECT_TRUE(archives().isEmpty());
-
     host.options.txtFindW = u("nirgends");
     host.answers = {RunHost::Answer::Yes};
     run.cmdStart_Click(1); // no finds
@@ -214,20 +215,6 @@ TEST_F(Backup, AnArchiveThatCannotBeCompletedIsReported)
         const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), "alt a"}, {u("Web/b/c.txt"), "alt c"}};
         EXPECT_EQ(extracted(partial), expected);
     }
-}
-
-TEST_F(Backup, FolderButton)
-{
-    host.browseAnswer = u("/daten/sicherung");
-    run.cmdBackupFolder_Click();
-    EXPECT_EQ(host.browseTitle, u("Bitte einen BackupOrdner auswählen oder neu anlegen..."));
-    EXPECT_EQ(run.BackupFolder, u("/daten/sicherung/"));
-    EXPECT_EQ(host.backupCaption, u("Backupordner: /daten/sicherung/"));
-    EXPECT_EQ(host.backupToolTip, u("Backupordner auswählen oder erstellen?"));
-    host.browseAnswer.clear(); // cancelled: the folder is empty, the label stays
-    run.cmdBackupFolder_Click();
-    EXPECT_TRUE(run.BackupFolder.isEmpty());
-    EXPECT_EQ(host.backupCaption, u("Backupordner: /daten/sicherung/"));
 }
 
 } // namespace

