@@ -2,8 +2,6 @@
 // half-written, and only when nobody changed it since it was read.
 #include "SafeFileWriter.h"
 
-#include "NativePath.h"
-
 #include <cstring>
 
 namespace {
@@ -37,26 +35,6 @@ SafeFileWriter::Result resultOf(const PosixFile::ReplaceResult &result)
 }
 
 } // namespace
-
-SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes,
-                                               const QByteArray &newBytes)
-{
-    return resultOf(PosixFile::Replace(NativePath::Encode(path).constData(), newBytes.constData(),
-                                       static_cast<std::size_t>(newBytes.size()), optionsFor(expectedBytes)));
-}
-
-SafeFileWriter::Result SafeFileWriter::Replace(const QString &path, const QByteArray &expectedBytes,
-                                               const PosixFile::Producer &produce)
-{
-    return resultOf(PosixFile::Replace(NativePath::Encode(path).constData(), produce, optionsFor(expectedBytes)));
-}
-
-SafeFileWriter::Result SafeFileWriter::ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
-                                                 const QByteArray &newBytes)
-{
-    return resultOf(PosixFile::ReplaceAt(folderFd, name.constData(), newBytes.constData(),
-                                         static_cast<std::size_t>(newBytes.size()), optionsFor(expectedBytes)));
-}
 
 SafeFileWriter::Result SafeFileWriter::ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
                                                  const PosixFile::Producer &produce)

@@ -10,7 +10,7 @@
 class SafeFileWriter
 {
 public:
-    // Writes newBytes as the whole content of path, provided the file still
+    // Writes the new content as the whole content of a file, provided the file still
     // holds exactly expectedBytes when the new content is ready to take its
     // place. The new content goes to a temporary file in the same folder,
     // which then takes the original's place with its owner, group,
@@ -25,13 +25,8 @@ public:
         Status status = Status::Written;
         QString error; // the system's words when Failed or Damaged
     };
-    static Result Replace(const QString &path, const QByteArray &expectedBytes, const QByteArray &newBytes);
-    // The new content from a producer, so that it need not be in memory whole.
-    static Result Replace(const QString &path, const QByteArray &expectedBytes, const PosixFile::Producer &produce);
-    // The same for the entry name (one component, bytes as on disk) of an
-    // open folder.
-    static Result ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
-                            const QByteArray &newBytes);
+    // The new content comes from a producer, so that it need not be in
+    // memory whole; name is one entry (bytes as on disk) of the open folder.
     static Result ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
                             const PosixFile::Producer &produce);
 };
