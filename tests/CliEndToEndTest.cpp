@@ -64,6 +64,8 @@ protected:
     void SetUp() override
     {
         corpus = m_dir.filePath(u("korpus"));
+        // The log goes to the configuration folder; keep it out of the user's.
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(u("config")).toLocal8Bit());
         const Result r = run(u("python3"), {u(VELMORA_CORPUS_SCRIPT), corpus, u("--mb"), u("2")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
@@ -163,6 +165,7 @@ TEST_F(Cli, LogAppendsTheReportAndSaysWhere)
     const QString last = r.out.trimmed().split(QLatin1Char('\n')).last();
     ASSERT_TRUE(last.startsWith(u("Protokolldatei: "))) << last.toStdString();
     const QString path = last.mid(16);
+    EXPECT_EQ(path, m_dir.filePath(u("config/velmora/Protokolldatei.txt")));
     const QString report = QString::fromUtf8(bytesOf(path));
     const QString summary =
         r.out.trimmed().split(QLatin1Char('\n')).value(r.out.trimmed().count(QLatin1Char('\n')) - 1);

@@ -122,7 +122,8 @@ private slots:
         QCOMPARE(QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")}).size(), 1);
         QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Ersetzen abgeschlossen! In 1 Datei von 2 ")));
 
-        // The log button writes one report and is then disabled.
+        // The log button tells where the log goes, writes one report there and is then disabled.
+        QVERIFY(w.cmdSave->toolTip().endsWith(QStringLiteral("Protokolldatei: ") + AppPaths::LogPath()));
         click(w.cmdSave);
         QVERIFY(!w.cmdSave->isEnabled());
         QVERIFY(QFile::exists(AppPaths::LogPath()));

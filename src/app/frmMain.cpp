@@ -223,7 +223,10 @@ void frmMain::buildStartButtons(QGridLayout &inputs, int &row)
     cmdStart[1] = new QPushButton(QStringLiteral("Suchen && Ersetzen"), this);
     cmdAbbruch = button(QStringLiteral("A"), QStringLiteral("Suchlauf abbrechen"), this);
     cmdAbbruch->setEnabled(false);
-    cmdSave = button(QStringLiteral("P"), QStringLiteral("Speichert die Liste in einer Protokolldatei."), this);
+    // The log opens in the desktop's editor; the tip tells where it is kept in case none opens.
+    cmdSave = button(
+        QStringLiteral("P"),
+        QStringLiteral("Speichert die Liste in einer Protokolldatei.\nProtokolldatei: ") + AppPaths::LogPath(), this);
     cmdSave->setEnabled(false);
     for (QPushButton *b : {cmdStart[0], cmdStart[1]})
         buttons->addWidget(b, 1);

@@ -3,10 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
-#include <unistd.h>
 
 namespace {
 
@@ -28,17 +25,24 @@ void AppPaths::SetProgramFolderForTesting(const QString &folder)
     overrideFolder() = folder.isEmpty() ? QString() : withSeparator(folder);
 }
 
-QString AppPaths::ProgramFolder()
+QString AppPaths::FolderFor(const QString &programFolder, const QString &configHome, const QString &home)
+{
+    // A settings.ini beside the program asks for portable use; without one the
+    // program folder (often /usr/bin or ~/.local/bin) is no place for files.
+    if (!programFolder.isEmpty() && QFileInfo(withSeparator(programFolder) + QStringLiteral("settings.ini")).isFile())
+        return withSeparator(programFolder);
+    // A relative XDG_CONFIG_HOME is invalid and therefore ignored.
+    const QString config = configHome.startsWith(QLatin1Char('/')) ? configHome : home + QStringLiteral("/.config");
+    return withSeparator(config) + QStringLiteral("velmora/");
+}
+
+QString AppPaths::Folder()
 {
     if (!overrideFolder().isEmpty())
         return overrideFolder();
     const QString programFolder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
-    if (!programFolder.isEmpty() && ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0)
-        return withSeparator(programFolder);
-    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (config.isEmpty())
-        config = QDir::homePath() + QStringLiteral("/.config");
-    const QString folder = config + QStringLiteral("/velmora");
-    QDir().mkpath(folder);
-    return withSeparator(folder);
+    const QString folder = FolderFor(programFolder, qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath());
+    if (folder != withSeparator(programFolder))
+        QDir().mkpath(folder);
+    return folder;
 }
