@@ -3,7 +3,7 @@
 
 velmora_packages_build=(cmake ninja-build g++ qt6-base-dev qt6-translations-l10n libgtest-dev
   zlib1g-dev python3 clang libclang-rt-14-dev)
-velmora_packages_test=(xvfb xauth unzip libarchive-tools ripgrep clang-format)
+velmora_packages_test=(xvfb xauth unzip libarchive-tools ripgrep clang-format appstream dpkg-dev)
 
 velmora_missing() {
   local p missing=()

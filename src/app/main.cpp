@@ -6,9 +6,18 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before QApplication, which needs a display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("velmora " VELMORA_VERSION "\n", stdout);
+            return 0;
+        }
+
     QApplication app(argc, argv);
     // Message box titles are built from the executable's name.
     QCoreApplication::setApplicationName(QFileInfo(QCoreApplication::applicationFilePath()).baseName());

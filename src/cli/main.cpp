@@ -40,6 +40,7 @@ const char *const Usage =
     "                        den Pfad unverändert ausgeben und die Zusammenfassung auf die\n"
     "                        Fehlerausgabe schreiben (für Skripte)\n"
     "  --help                diese Hilfe\n"
+    "  --version             Programmname und Version ausgeben\n"
     "\n"
     "Ausgabe: je Datei mit Funden die Anzahl, die Kodierung und der Pfad (durch Tabulatoren\n"
     "getrennt), danach die Zusammenfassung. Im Pfad stehen Steuerzeichen und der umgekehrte\n"
@@ -69,7 +70,8 @@ const ValueOption ValueOptions[] = {
     {"replace-file", "--replace-file braucht eine Datei."},
     {"backup-folder", "--backup-folder braucht einen Ordner."},
 };
-const char *const Flags[] = {"subfolders", "case-sensitive", "whole-words", "read-only", "yes", "log", "help"};
+const char *const Flags[] = {"subfolders", "case-sensitive", "whole-words", "read-only", "yes",
+                             "log",        "help",           "version"};
 
 int usageError(const QString &message)
 {
@@ -153,6 +155,10 @@ int parse(const QStringList &args, Call &call)
         return usageError(QStringLiteral("Unbekannte Option \"%1\".").arg(parser.positionalArguments().first()));
     if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::fputs("velmora-cli " VELMORA_VERSION "\n", stdout);
         return 0;
     }
 
