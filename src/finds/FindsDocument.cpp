@@ -2,6 +2,7 @@
 #include "FindsDocument.h"
 
 #include "FileNames.h"
+#include "LineBreak.h"
 #include "NativePath.h"
 #include "NumberFormat.h"
 #include "RichTextFind.h"
@@ -215,7 +216,11 @@ FindsDocument FindsDocument::Build(QStringView fileText, const QString &path, co
     } else {
         d.Caption = QStringLiteral(" Die Fundstellen für Datei: ") + name;
         d.PositionVisible = true;
-        buildWholeFileMode(d, fileText, lookedFor, wholeWords, caseSensitive);
+        // Its line breaks are looked for in the form the run looked for them:
+        // that of the file's first line break.
+        const std::optional<LineBreak::Form> form = LineBreak::FirstIn(fileText);
+        buildWholeFileMode(d, fileText, form ? LineBreak::InForm(lookedFor, *form) : lookedFor, wholeWords,
+                           caseSensitive);
     }
     normalise(d.Red);
 
