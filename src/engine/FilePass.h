@@ -80,7 +80,7 @@ private:
     // break (from its bytes, or its open file when bytes is null) and gives
     // the new text to use. A file of mixed line ends is matched and written
     // in the form of its first one: a find holds only breaks of that form,
-    // so no place changes its style.
+    // and the new text puts back breaks of that form.
     const QString &useLineBreaksOf(int fd, const QByteArray *bytes);
 
     PassSettings m_settings;
