@@ -69,6 +69,42 @@ TEST(LineBreak, FindsAndNewTextTakeTheFilesForm)
     }
 }
 
+// In a file of mixed line ends a find in the LF or CR form never takes one
+// half of a CR LF, so its replace cannot leave the other half behind.
+TEST(LineBreak, AFindNeverTakesHalfACrLf)
+{
+    const struct
+    {
+        const char *text, *find;
+        int count;
+        const char *after; // replaced by "X"
+    } cases[] = {
+        {"a\nzwei\r\nzwei\n", "\r\nzwei", 1, "aX\r\nzwei\n"},
+        {"x\reins\r\neins\r", "eins\r\n", 1, "x\reins\r\nX"},
+        {"x\r\r\n\r", "\r", 2, "xX\r\nX"}, // CR first: the lone CRs, not the one of the CR LF
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u("f.txt"));
+    for (const auto &c : cases) {
+        for (int e = 0; e < 5; ++e) {
+            SCOPED_TRACE(testing::Message()
+                         << QByteArray(c.text).toPercentEncoding().constData() << ", encoding " << e);
+            const auto encoding = static_cast<TextEncoding>(e);
+            put(path, cFileResder::EncodeText(u(c.text), encoding));
+            PassSettings s;
+            s.find = u(c.find);
+            s.replacement = u("X");
+            EXPECT_EQ(FilePass(s).Process(path).count, c.count);
+            cFileResder reader;
+            EXPECT_EQ(FindsDocument::Load(reader, path, s.find, false, false).Red.size(),
+                      static_cast<std::size_t>(c.count));
+            s.mode = RunMode::SearchAndReplace;
+            EXPECT_EQ(FilePass(s).Process(path).count, c.count);
+            EXPECT_EQ(bytesOf(path), cFileResder::EncodeText(u(c.after), encoding));
+        }
+    }
+}
+
 // A new text with a line break takes the file's form though the search text
 // holds none.
 TEST(LineBreak, NewTextAloneTakesTheFilesForm)

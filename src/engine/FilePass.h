@@ -79,8 +79,8 @@ private:
     // Takes the search and the new text in the form of the file's first line
     // break (from its bytes, or its open file when bytes is null) and gives
     // the new text to use. A file of mixed line ends is matched and written
-    // in the form of its first one: a find holds only breaks of that form,
-    // and the new text puts back breaks of that form.
+    // in the form of its first one: a find holds only breaks of that form
+    // (never half of a CR LF), and the new text puts back breaks of that form.
     const QString &useLineBreaksOf(int fd, const QByteArray *bytes);
 
     PassSettings m_settings;

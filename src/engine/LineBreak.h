@@ -26,6 +26,15 @@ public:
     // without moving its offset; none, too, when it cannot be read.
     static std::optional<Form> FirstInFile(int fd);
 
+    // Whether the n units at pos would take one half of a CR LF (the text
+    // is at least pos + n long): in a file of mixed line ends a find in the
+    // LF or CR form must not, or its replace would leave the other half.
+    static bool SplitsPair(const char16_t *text, qsizetype size, qsizetype pos, qsizetype n)
+    {
+        return (text[pos] == u'\n' && pos > 0 && text[pos - 1] == u'\r') ||
+               (text[pos + n - 1] == u'\r' && pos + n < size && text[pos + n] == u'\n');
+    }
+
     // The text with every line break (CR LF, LF or a lone CR) in this form.
     static QString InForm(QStringView text, Form form);
 };

@@ -48,6 +48,10 @@ void markWholeWords(QStringView text, const SearchPattern &pattern, qsizetype fr
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
     qsizetype start = from;
     for (qsizetype f; (f = pattern.IndexIn(window, start)) >= 0;) {
+        if (pattern.HoldsLineBreak() && LineBreak::SplitsPair(t, text.size(), f, n)) {
+            start = f + 1; // as the run: no find, so the next may start inside it
+            continue;
+        }
         const bool hasAfter = f + n < text.size();
         const bool beforeWord = f > 0 && !TextSearch::IsWordDelimiter(t[f - 1]);
         const bool afterWord = hasAfter && !TextSearch::IsWordDelimiter(t[f + n]);
