@@ -237,6 +237,34 @@ TEST(CliInputs, RefusedWithAMessage)
     }
 }
 
+// The backup's entry names begin after the start folder's last separator: a
+// folder given with a closing separator is itself where they begin.
+TEST(CliBackup, EntryNamesFollowTheStartFolderAsGiven)
+{
+    QTemporaryDir dir;
+    const struct
+    {
+        const char *folder;
+        const char *entry;
+    } cases[] = {{"quelle", "quelle/x.txt"}, {"quelle/", "x.txt"}, {"./quelle//", "x.txt"}};
+    for (const auto &c : cases) {
+        const QString backups = dir.filePath(u("sicherung-") + QString::number(&c - cases));
+        QDir().mkpath(backups);
+        put(dir.filePath(u("quelle/x.txt")), "ein Suchwort");
+        const Result r = run(u(VELMORA_CLI),
+                             {u("--folder"), u(c.folder), u("--find"), u("Suchwort"), u("--replace"), u("Begriff"),
+                              u("--yes"), u("--backup-folder"), backups},
+                             u("de_DE.UTF-8"), dir.path());
+        ASSERT_EQ(r.exitCode, 0) << c.folder << ": " << r.err.toStdString();
+        const QStringList zips = QDir(backups).entryList({u("backup-*.zip")}, QDir::Files);
+        ASSERT_EQ(zips.size(), 1) << c.folder;
+        const Result names =
+            run(u("python3"), {u("-c"), u("import sys, zipfile; print(*zipfile.ZipFile(sys.argv[1]).namelist())"),
+                               QDir(backups).filePath(zips.first())});
+        EXPECT_EQ(names.out.trimmed(), u(c.entry)) << c.folder;
+    }
+}
+
 // Names with a line break, a tab, a backslash or another control character:
 // escaped in the rows by default, raw and NUL-terminated with -0/--null. A
 // name that is not UTF-8 keeps its exact bytes either way.

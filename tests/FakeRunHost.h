@@ -50,7 +50,7 @@ public:
     }
     void SetInfo(const QString &t) override { info = t; }
     void DrawProgress(const ProgressBar::Request &r) override { progress.push_back(r); }
-    void SetListToolTip(const QString &) override {}
+    void SetListToolTip(const QString &t) override { listToolTip = t; }
     void SetNsChecked(bool) override {}
     QDateTime Now() const override { return QDateTime(QDate(2026, 12, 5), QTime(14, 23, 45)); }
     QString BrowseForFolder(const QString &) override { return {}; }
@@ -67,7 +67,7 @@ public:
     std::vector<ProgressBar::Request> progress;
     std::function<void(int)> onEvents;
     int events = 0;
-    QString info, opened;
+    QString info, opened, listToolTip;
     bool saveEnabled = false;
 };
 

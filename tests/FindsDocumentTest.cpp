@@ -116,7 +116,7 @@ TEST(WholeFileMode, CaptionTextAndFirstRedLine)
     const Case cases[] = {
         {"a\r\nx\r\nb\r\nc\r\n", "b\r\nc", "a\nx\nb\nc\n", {{4, 3}}, 2, "Zeile: 3"},
         {"1\r2\r3 Ende\rAnfang", "Ende\rAnfang", "1\n2\n3 Ende\nAnfang", {{6, 11}}, 2, "Zeile: 3"},
-        {"a\nb\nc", "a\r\nb", "a\nb\nc", {}, -1, "Zeile: 3"}, // CR LF does not match LF only
+        {"a\nb\nc", "a\r\nb", "a\nb\nc", {{0, 3}}, 0, "Zeile: 1"}, // the line break is the file's
     };
     for (const Case &c : cases) {
         const FindsDocument d = Build(c.file, c.find);

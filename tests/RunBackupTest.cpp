@@ -131,6 +131,9 @@ TEST_F(Backup, AFolderThatTakesNoFileStopsTheRunBeforeAnyChange)
     run.cmdStart_Click(1);
     EXPECT_EQ(bytesOf(f), QByteArray("Wort"));
     EXPECT_EQ(host.list.ItemCount(), 13); // the run's empty rows stay: no pass cleared them
+    // No file was looked at: no summary, and the filler rows hold no finds to show.
+    EXPECT_TRUE(host.info.isEmpty()) << host.info.toStdString();
+    EXPECT_TRUE(host.listToolTip.isEmpty());
     ASSERT_FALSE(host.shown.empty());
     EXPECT_EQ(host.shown.back().icon, RunHost::Icon::Exclamation);
     EXPECT_TRUE(

@@ -245,6 +245,10 @@ TEST_F(Run, UnwrittenFilesAreListedUpToTwenty)
     EXPECT_EQ(report.text.count(u(" – ")), 20);
     EXPECT_TRUE(report.text.endsWith(u("… und 3 weitere.")));
     EXPECT_TRUE(host.info.startsWith(u("Ersetzen abgeschlossen! In 1 Datei von 24")));
+    // Only what was written counts, in the summary and in the list.
+    EXPECT_TRUE(host.info.contains(u("Gesamtzahl der Ersetzungen: 1   ")));
+    EXPECT_EQ(rows().first(), u("     0|a00.txt|ANSI"));
+    EXPECT_EQ(rows().last(), u("     1|fine.txt|UTF-8"));
 }
 
 // The stop button, SIGINT or SIGTERM during a run end it after the current
@@ -276,6 +280,15 @@ TEST_F(Run, StopButtonOrSignalDuringTheFirstFile)
         ASSERT_EQ(::sigaction(signal ? signal : SIGINT, nullptr, &now), 0);
         EXPECT_EQ(now.sa_handler, SIG_DFL);
     }
+    // While the next run collects, the last run's full bar is gone.
+    int shownWhileCollecting = -1;
+    host.onEvents = [&](int n) {
+        if (n == 3)
+            shownWhileCollecting = host.progress.back().Value;
+    };
+    host.events = 0;
+    run.cmdStart_Click(0);
+    EXPECT_EQ(shownWhileCollecting, 0);
     // A stop while collecting ends the walk and the pass before any file.
     host.onEvents = [&](int n) {
         if (n == 3)
@@ -295,6 +308,7 @@ TEST_F(Run, CheckedRowsPassReplacesOnlyCheckedFiles)
     ASSERT_EQ(rows().size(), 3);
     host.list.SetItemChecked(0, true);
     host.list.SetItemChecked(2, true);
+    host.list.SetItemChecked(host.list.AddItem(), true); // a ticked filler row
     QFile::remove(c);
     host.options.chkNS = 1;
     host.answers = {RunHost::Answer::Yes};
@@ -303,7 +317,7 @@ TEST_F(Run, CheckedRowsPassReplacesOnlyCheckedFiles)
     EXPECT_EQ(bytesOf(b), QByteArray("Wort"));
     EXPECT_EQ(run.FilesChanged, 1);
     EXPECT_EQ(run.FilesSearched, 1); // the vanished file was not searched
-    EXPECT_EQ(host.list.ItemCount(), 3); // the rows stay as they were
+    EXPECT_EQ(host.list.ItemCount(), 4); // the rows stay as they were
     ASSERT_EQ(run.NotWrittenFiles().size(), 1u);
     EXPECT_EQ(run.NotWrittenFiles()[0].Reason(), u("Datei nicht gefunden"));
 }

@@ -40,7 +40,13 @@ TEST(WildcardPattern, Table)
         {" *.php", " a.php", true},
         {"*a*a*a*a*a*b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
         {"*ä*", "ÄPFEL.txt", true},
-        {"straße.txt", "STRASSE.TXT", true}, // upper-casing turns ß into SS on both sides
+        // One character stays one character: "ß" is never "SS".
+        {"stra?e.txt", "straße.txt", true},
+        {"STRASSE.TXT", "straße.txt", false},
+        {"straße.txt", "STRASSE.TXT", false},
+        {"STRAßE.TXT", "straße.txt", true},
+        {"*[ß]*", "Maß.txt", true},
+        {"ma?.txt", "MASS.txt", false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(WildcardPattern(u(c.pattern)).Matches(u(c.name)), c.matches) << c.pattern << " ~ " << c.name;

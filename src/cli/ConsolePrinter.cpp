@@ -44,7 +44,7 @@ void ConsolePrinter::FileDone(const FileResult &result, int)
     // The path as the file system has it, so a script can open exactly the
     // file that was listed (raw, or once the escapes are undone).
     const QByteArray path = NativePath::Encode(result.path);
-    const QByteArray line = QByteArray::number(result.count) + '\t' +
+    const QByteArray line = QByteArray::number(result.CountMade()) + '\t' +
                             cFileResder::EncodingLabel(result.encoding).toUtf8() + '\t' +
                             (m_rows == Rows::Escaped ? Escaped(path) + '\n' : path + '\0');
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), m_out);

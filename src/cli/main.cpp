@@ -109,6 +109,15 @@ QString absolute(const QString &path)
     return QDir::cleanPath(path.startsWith(QLatin1Char('/')) ? path : currentFolder() + QLatin1Char('/') + path);
 }
 
+// A start folder keeps a closing separator: it names the folder itself as
+// where backup entry names begin ("x.txt", not "quelle/x.txt").
+QString absoluteStartFolder(const QString &path)
+{
+    const QString cleaned = absolute(path);
+    return path.endsWith(QLatin1Char('/')) && !cleaned.endsWith(QLatin1Char('/')) ? cleaned + QLatin1Char('/')
+                                                                                  : cleaned;
+}
+
 enum class TextFile { Read, Unreadable, NotUtf8 };
 
 // A text is taken only as it was meant: bytes that are not UTF-8 would reach
@@ -167,7 +176,7 @@ int parse(const QStringList &args, Call &call)
     const QString folder = parser.value(QStringLiteral("folder"));
     o.txtStartFolder = !parser.isSet(QStringLiteral("folder")) ? currentFolder()
                        : folder.isEmpty()                      ? QString()
-                                                               : absolute(folder);
+                                                               : absoluteStartFolder(folder);
     o.txtPattern = parser.isSet(QStringLiteral("filter")) ? parser.value(QStringLiteral("filter"))
                                                           : QStringLiteral("*.txt;*.htm;*.html;*.php");
     auto text = [&](const char *option, const char *fileOption, QString &target, bool &given) {

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 ChunkedSearch::ChunkedSearch(const SearchPattern &pattern, bool wholeWords, qsizetype chunkBytes)
-    : m_pattern(pattern), m_wholeWords(wholeWords), m_chunkBytes(std::max<qsizetype>(chunkBytes, 4)),
+    : m_pattern(&pattern), m_wholeWords(wholeWords), m_chunkBytes(std::max<qsizetype>(chunkBytes, 4)),
       m_reader(m_chunkBytes)
 {}
 
@@ -17,7 +17,7 @@ ChunkedSearch::Counted ChunkedSearch::CountFile(int fd, const Stop &stop)
     Counted result;
     m_reader.Start(fd);
     for (;;) {
-        StreamSearch search(m_pattern, m_wholeWords, m_text);
+        StreamSearch search(*m_pattern, m_wholeWords, m_text);
         ChunkedTextReader::Step step;
         while ((step = m_reader.Next(m_text)) == ChunkedTextReader::Step::More) {
             search.Advance(false);
@@ -56,7 +56,7 @@ ChunkedSearch::Replaced ChunkedSearch::ReplaceBytes(const QByteArray &bytes, con
             output(m_encoded);
         m_encoded.resize(0);
     };
-    StreamSearch search(m_pattern, m_wholeWords, m_text, &replacement, [&](QStringView piece) {
+    StreamSearch search(*m_pattern, m_wholeWords, m_text, &replacement, [&](QStringView piece) {
         encoder.Add(piece, m_encoded);
         if (m_encoded.size() >= m_chunkBytes)
             flush();

@@ -19,6 +19,10 @@ public:
     ChunkedSearch(const SearchPattern &pattern, bool wholeWords,
                   qsizetype chunkBytes = ChunkedTextReader::DefaultChunkBytes);
 
+    // The search text of the following files (a file's line breaks may ask
+    // for another form of it); the pattern must outlive its use.
+    void SetPattern(const SearchPattern &pattern) { m_pattern = &pattern; }
+
     // Polled after each piece: true abandons the file.
     using Stop = std::function<bool()>;
     enum class End { Done, Stopped, ReadFailed };
@@ -50,7 +54,7 @@ public:
                           const std::function<void(QByteArrayView)> &output, const Stop &stop);
 
 private:
-    const SearchPattern &m_pattern;
+    const SearchPattern *m_pattern;
     bool m_wholeWords;
     qsizetype m_chunkBytes;
     ChunkedTextReader m_reader;

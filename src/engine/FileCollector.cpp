@@ -92,7 +92,7 @@ void FileCollector::ExcludeFolder(const QString &folder)
 
 bool FileCollector::matches(const QString &name) const
 {
-    const QString upper = name.toUpper();
+    const QString upper = WildcardPattern::Upper(name);
     return std::any_of(m_patterns.begin(), m_patterns.end(),
                        [&](const WildcardPattern &p) { return p.MatchesUpper(upper); });
 }

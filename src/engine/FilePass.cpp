@@ -63,8 +63,28 @@ QString systemWords(int error)
 
 FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
     : m_settings(settings), m_pattern(settings.find, settings.compare), m_search(m_pattern, settings.wholeWords),
-      m_backup(backup)
+      m_breaks(LineBreak::In(settings.find) || LineBreak::In(settings.replacement)), m_backup(backup)
 {}
+
+const QString &FilePass::useLineBreaksOf(int fd, const QByteArray *bytes)
+{
+    m_search.SetPattern(m_pattern);
+    if (!m_breaks)
+        return m_settings.replacement;
+    // A file without a line break holds no find with one, and has no form a
+    // new text could keep: the texts stay as given.
+    const std::optional<LineBreak::Form> form =
+        bytes ? LineBreak::FirstInBytes(bytes->constData(), bytes->size()) : LineBreak::FirstInFile(fd);
+    if (!form)
+        return m_settings.replacement;
+    const auto i = static_cast<std::size_t>(*form);
+    if (!m_formPatterns[i]) {
+        m_formPatterns[i].emplace(LineBreak::InForm(m_settings.find, *form), m_settings.compare);
+        m_formReplacements[i] = LineBreak::InForm(m_settings.replacement, *form);
+    }
+    m_search.SetPattern(*m_formPatterns[i]);
+    return m_formReplacements[i];
+}
 
 void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
 {
@@ -164,6 +184,7 @@ FileResult FilePass::Process(const Item &item)
 
 void FilePass::searchFile(int fd, FileResult &r)
 {
+    useLineBreaksOf(fd, nullptr);
     const ChunkedSearch::Counted counted = m_search.CountFile(fd, [this] { return stopRequested(); });
     if (counted.end == ChunkedSearch::End::ReadFailed) {
         if (counted.error == ENOMEM)
@@ -192,16 +213,18 @@ void FilePass::replaceFile(int fd, const struct stat &st, const char *name, File
         return;
     }
     raw.resize(got); // the file shrank since its size was taken: the rest is its content
+    const QString &replacement = useLineBreaksOf(fd, &raw);
     const ChunkedSearch::Replaced plan =
-        m_search.ReplaceBytes(raw, m_settings.replacement, {}, [this] { return stopRequested(); });
+        m_search.ReplaceBytes(raw, replacement, {}, [this] { return stopRequested(); });
     r.count = plan.count;
     r.encoding = plan.encoding;
     if (plan.end == ChunkedSearch::End::Done)
-        r.outcome = replaceStep(r.path, name, raw, plan, r.error);
+        r.outcome = replaceStep(r.path, name, raw, replacement, plan, r.error);
 }
 
 FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name, const QByteArray &raw,
-                                          const ChunkedSearch::Replaced &plan, QString &error)
+                                          const QString &replacement, const ChunkedSearch::Replaced &plan,
+                                          QString &error)
 {
     using Outcome = FileResult::Outcome;
     if (!plan.changed)
@@ -228,7 +251,7 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
             if (err == 0)
                 err = put(piece.data(), static_cast<std::size_t>(piece.size()));
         };
-        m_search.ReplaceBytes(raw, m_settings.replacement, write, [] { return false; });
+        m_search.ReplaceBytes(raw, replacement, write, [] { return false; });
         return err;
     };
     const SafeFileWriter::Result written =

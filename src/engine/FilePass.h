@@ -6,12 +6,15 @@
 #include "BeneathOpener.h"
 #include "ChunkedSearch.h"
 #include "FileResult.h"
+#include "LineBreak.h"
 #include "PassSettings.h"
 #include "ResultSink.h"
 #include "SearchPattern.h"
 
 #include <QString>
+#include <array>
 #include <functional>
+#include <optional>
 #include <sys/types.h>
 #include <vector>
 
@@ -70,13 +73,24 @@ private:
     void searchFile(int fd, FileResult &r);
     void replaceFile(int fd, const struct stat &st, const char *name, FileResult &r);
     FileResult::Outcome replaceStep(const QString &path, const char *name, const QByteArray &raw,
-                                    const ChunkedSearch::Replaced &plan, QString &error);
+                                    const QString &replacement, const ChunkedSearch::Replaced &plan, QString &error);
     // Whether the stop flag was set while a file was worked on.
     bool stopRequested();
+    // Takes the search and the new text in the form of the file's first line
+    // break (from its bytes, or its open file when bytes is null) and gives
+    // the new text to use. A file of mixed line ends is matched and written
+    // in the form of its first one: a find holds only breaks of that form
+    // (never half of a CR LF), and the new text puts back breaks of that form.
+    const QString &useLineBreaksOf(int fd, const QByteArray *bytes);
 
     PassSettings m_settings;
     SearchPattern m_pattern;
     ChunkedSearch m_search;
+    // Whether the search or the new text holds a line break: only then do a
+    // file's line ends matter. Each form is prepared once, at its first file.
+    bool m_breaks;
+    std::array<std::optional<SearchPattern>, 3> m_formPatterns;
+    std::array<QString, 3> m_formReplacements;
     BackupArchive *m_backup;
     BeneathOpener m_folders;
     std::vector<ResultSink *> m_sinks;

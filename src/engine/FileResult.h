@@ -50,6 +50,9 @@ struct FileResult
     {
         return outcome >= Outcome::LossyOriginal && outcome != Outcome::Damaged && outcome != Outcome::TooLarge;
     }
+    // The finds a search counted, or the replacements a replace wrote: a file
+    // refused its write made none, whatever it held.
+    qint64 CountMade() const { return NotWritten() || outcome == Outcome::Damaged ? 0 : count; }
     // The German reason shown for a file that was not written or read.
     QString Reason() const;
 };

@@ -8,7 +8,7 @@ void PassStatistics::FileDone(const FileResult &result, int)
     ++FilesSearched;
     if (result.count > 0) {
         ++FilesWithFinds;
-        TotalFinds += result.count;
+        TotalFinds += result.CountMade();
     }
     if (result.outcome == FileResult::Outcome::Written)
         ++FilesChanged;

@@ -17,7 +17,8 @@ void ResultListSink::FileDone(const FileResult &result, int)
     m_rows.push_back(result);
     const int row = m_list.AddItem();
     m_list.SetItemTag(row, static_cast<int>(m_rows.size()));
-    m_list.SetItemText(row, CountColumn, NumberFormat::RightAlign6(NumberFormat::Grouped(result.count, m_locale)));
+    m_list.SetItemText(row, CountColumn,
+                       NumberFormat::RightAlign6(NumberFormat::Grouped(result.CountMade(), m_locale)));
     m_list.SetItemText(row, NameColumn, FileNames::FileNameOf(result.displayPath));
     m_list.SetItemText(row, FolderColumn, FileNames::FolderOf(result.displayPath));
     m_list.SetItemText(row, EncodingColumn, cFileResder::EncodingLabel(result.encoding));

@@ -9,6 +9,7 @@
 #include "SearchPattern.h"
 
 #include "CaseFold.h"
+#include "LineBreak.h"
 #include "VectorWidth.h"
 
 #include <algorithm>
@@ -240,7 +241,8 @@ bool g_wide = Wide::Available();
 
 } // namespace
 
-SearchPattern::SearchPattern(QStringView find, CompareMode compare) : m_needle(find.toString())
+SearchPattern::SearchPattern(QStringView find, CompareMode compare)
+    : m_needle(find.toString()), m_lineBreak(LineBreak::In(find))
 {
     const bool fold = compare == CompareMode::Text;
     if (fold) {

@@ -32,6 +32,8 @@ public:
 
     qsizetype size() const { return m_needle.size(); }
     bool isEmpty() const { return m_needle.isEmpty(); }
+    // Whether the search text holds a CR or an LF.
+    bool HoldsLineBreak() const { return m_lineBreak; }
 
     // Whether the search text matches at this place (size() units readable).
     bool MatchesAt(const char16_t *at) const
@@ -70,4 +72,5 @@ private:
     const char16_t *m_lower = nullptr; // the lower-case table in text comparison
     Candidates m_candidates;
     std::optional<TwoWaySearch> m_twoWay; // for a long search text
+    bool m_lineBreak = false;
 };

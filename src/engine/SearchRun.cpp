@@ -113,7 +113,7 @@ QString SearchRun::cmdSave_Click()
     const ListModel &l = list();
     for (int row = 0; row < l.ItemCount(); ++row)
         if (const FileResult *r = RowResult(row))
-            in.rows.push_back({r->count, r->displayPath, l.ItemChecked(row)});
+            in.rows.push_back({r->CountMade(), r->displayPath, l.ItemChecked(row)});
     in.filesCollected = FileTotal;
     in.now = m_dialogs.Now();
     in.locale = m_dialogs.Locale();
@@ -198,6 +198,8 @@ SearchRun::Outcome SearchRun::cmdStart_Click(int Index)
     m_view.ProcessEvents();
     m_view.SetInputsEnabled(false);
     m_view.SetProgressBackground(ProgressBar::RunningBackground);
+    // The last run's bar must not stand for this one while it collects files.
+    m_view.DrawProgress(ProgressBar::Request{});
 
     const int caseSensitive = m_options.chkCaseSensitive;
     if (mode == RunMode::SearchOnly || m_options.chkNS == 0) {
@@ -245,15 +247,19 @@ void SearchRun::finishRun(RunMode mode, double seconds)
     if (mode == RunMode::SearchAndReplace)
         reportNotWritten();
     reportUnreadable();
-    m_info = Summary(mode, seconds);
-    m_view.SetInfo(m_info);
+    // Without a backup no file was looked at: there is nothing to sum up, and
+    // the rows left are fillers without finds.
+    if (!m_backupRefused) {
+        m_info = Summary(mode, seconds);
+        m_view.SetInfo(m_info);
+    }
     m_view.SetInputsEnabled(true);
-    if (list().ItemCount() > 0) {
-        m_view.SetListToolTip(QStringLiteral("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
-    } else {
+    if (list().ItemCount() == 0) {
         m_view.SetListRedraw(false);
         addEmptyRows(12);
         m_view.SetListRedraw(true);
+    } else if (!m_backupRefused) {
+        m_view.SetListToolTip(QStringLiteral("Click -> Zeigt die Fundstellen in einem neuen Fenster an."));
     }
     m_view.SetSaveEnabled(true);
     AbortFlag = 0;
@@ -286,8 +292,9 @@ bool SearchRun::beginPass(RunMode Index)
 {
     FilesSearched = FilesWithFinds = TotalFinds = FilesChanged = 0;
     FileTotal = 0;
-    if (Index == RunMode::SearchAndReplace && m_options.chkBackup == 1 &&
-        !m_backup.Prepare(BackupFolder, m_options.txtStartFolder))
+    m_backupRefused = Index == RunMode::SearchAndReplace && m_options.chkBackup == 1 &&
+                      !m_backup.Prepare(BackupFolder, m_options.txtStartFolder);
+    if (m_backupRefused)
         return false;
     m_view.SetListRedraw(false);
     return true;
@@ -352,10 +359,10 @@ void SearchRun::ersetze_nur_selektierte(int CaseSensitive, RunMode Index)
     FileTotal = l.ItemCount();
     std::vector<FilePass::Item> items;
     for (int row = 0; row < FileTotal; ++row) {
-        if (!l.ItemChecked(row))
-            continue;
+        // A filler row is no file, ticked or not.
         const FileResult *r = RowResult(row);
-        items.push_back({r ? r->path : QString(), row});
+        if (r && l.ItemChecked(row))
+            items.push_back({r->path, row});
     }
     runPass(items, CaseSensitive, Index, false);
     m_view.SetListRedraw(true);

@@ -125,6 +125,7 @@ private:
     std::optional<RunMode> m_lastMode;
     QString m_info; // what lblInfo shows
     bool m_running = false;
+    bool m_backupRefused = false;             // the last pass did not start: its backup folder takes no file
     std::optional<StopSignals> m_stopSignals; // while running
     int m_stopSignal = 0;
 };

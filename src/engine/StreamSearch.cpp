@@ -7,6 +7,7 @@
 // find that runs across the end of a piece is found whole in the next.
 #include "StreamSearch.h"
 
+#include "LineBreak.h"
 #include "TextSearch.h"
 
 #include <algorithm>
@@ -33,14 +34,21 @@ void StreamSearch::Advance(bool last)
     // The last start decided now: a find must lie in the buffer, and for
     // whole words the unit after it too, unless the text ends there.
     // An empty search text finds nothing, so every unit is decided.
-    const qsizetype lastStart = n == 0 ? size - 1 : size - n - (last || !m_wholeWords ? 0 : 1);
+    // A search text with a line break needs the unit after a find as well:
+    // a find never takes one half of a CR LF.
+    const bool pairs = m_pattern.HoldsLineBreak();
+    const qsizetype lastStart = n == 0 ? size - 1 : size - n - (last || !(m_wholeWords || pairs) ? 0 : 1);
     qsizetype next = m_from; // just past the last find
     if (lastStart >= m_from) {
         const QStringView view(t, lastStart + n);
-        if (!m_replacement && !m_wholeWords) {
+        if (!m_replacement && !m_wholeWords && !pairs) {
             m_count += m_pattern.CountIn(view, m_from, &next);
         } else {
             for (qsizetype pos = m_from; (pos = m_pattern.IndexIn(view, pos)) >= 0; pos = next) {
+                if (pairs && LineBreak::SplitsPair(t, size, pos, n)) {
+                    next = pos + 1; // no find: the next may start inside it
+                    continue;
+                }
                 next = pos + n;
                 const bool whole = !m_wholeWords || ((pos > 0 ? TextSearch::IsWordDelimiter(t[pos - 1]) : m_atStart) &&
                                                      (next >= size || TextSearch::IsWordDelimiter(t[next])));

@@ -23,7 +23,8 @@ public:
     void Advance(bool last);
 
     // Non-overlapping finds from left to right; with whole words only those
-    // whose neighbours are word delimiters (TextSearch::IsWordDelimiter).
+    // whose neighbours are word delimiters (TextSearch::IsWordDelimiter);
+    // never one that takes half of a CR LF (LineBreak::SplitsPair).
     qint64 Count() const { return m_count; }
     // Whether the new text differs from the text.
     bool Changed() const { return m_changed; }

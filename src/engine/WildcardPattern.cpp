@@ -3,7 +3,7 @@
 
 WildcardPattern::WildcardPattern(const QString &part)
 {
-    const QString p = part.toUpper();
+    const QString p = Upper(part);
     const char16_t *s = reinterpret_cast<const char16_t *>(p.constData());
     const qsizetype n = p.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -81,7 +81,21 @@ bool WildcardPattern::tokenMatches(const Token &t, char16_t c) const
 
 bool WildcardPattern::Matches(const QString &name) const
 {
-    return MatchesUpper(name.toUpper());
+    return MatchesUpper(Upper(name));
+}
+
+QString WildcardPattern::Upper(QStringView text)
+{
+    // QString::toUpper uses the full mapping, which lengthens "ß" to "SS" and
+    // so breaks "?" and "[…]"; the simple mapping keeps every unit in place.
+    QString out(text.size(), Qt::Uninitialized);
+    char16_t *d = reinterpret_cast<char16_t *>(out.data());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+        d[i] = surrogate ? c : static_cast<char16_t>(QChar::toUpper(char32_t(c)));
+    }
+    return out;
 }
 
 bool WildcardPattern::MatchesUpper(QStringView upperName) const

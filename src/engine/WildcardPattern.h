@@ -1,6 +1,7 @@
 // One part of a file filter: "*" any run of characters, "?" any character,
 // "#" a digit, "[abc]" / "[a-z]" one of a list, "[!abc]" one not in it, every
-// other character itself. Matching ignores case: both sides are upper-cased.
+// other character itself. Matching ignores case: both sides are upper-cased
+// one code unit to one code unit, so "?" still takes the "ß" of "straße".
 #pragma once
 
 #include <QString>
@@ -14,8 +15,11 @@ public:
 
     // Whether the whole name matches the whole pattern.
     bool Matches(const QString &name) const;
-    // The same for a name that is already upper-cased.
+    // The same for a name that is already upper-cased with Upper.
     bool MatchesUpper(QStringView upperName) const;
+
+    // The one-to-one upper case both sides are compared in (never "ß" to "SS").
+    static QString Upper(QStringView text);
 
     // False for a pattern with an unclosed "[": it matches nothing.
     bool isValid() const { return m_valid; }

@@ -2,6 +2,7 @@
 #include "FindsDocument.h"
 
 #include "FileNames.h"
+#include "LineBreak.h"
 #include "NativePath.h"
 #include "NumberFormat.h"
 #include "RichTextFind.h"
@@ -47,6 +48,10 @@ void markWholeWords(QStringView text, const SearchPattern &pattern, qsizetype fr
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
     qsizetype start = from;
     for (qsizetype f; (f = pattern.IndexIn(window, start)) >= 0;) {
+        if (pattern.HoldsLineBreak() && LineBreak::SplitsPair(t, text.size(), f, n)) {
+            start = f + 1; // as the run: no find, so the next may start inside it
+            continue;
+        }
         const bool hasAfter = f + n < text.size();
         const bool beforeWord = f > 0 && !TextSearch::IsWordDelimiter(t[f - 1]);
         const bool afterWord = hasAfter && !TextSearch::IsWordDelimiter(t[f + n]);
@@ -215,7 +220,11 @@ FindsDocument FindsDocument::Build(QStringView fileText, const QString &path, co
     } else {
         d.Caption = QStringLiteral(" Die Fundstellen für Datei: ") + name;
         d.PositionVisible = true;
-        buildWholeFileMode(d, fileText, lookedFor, wholeWords, caseSensitive);
+        // Its line breaks are looked for in the form the run looked for them:
+        // that of the file's first line break.
+        const std::optional<LineBreak::Form> form = LineBreak::FirstIn(fileText);
+        buildWholeFileMode(d, fileText, form ? LineBreak::InForm(lookedFor, *form) : lookedFor, wholeWords,
+                           caseSensitive);
     }
     normalise(d.Red);
 

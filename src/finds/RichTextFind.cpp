@@ -1,6 +1,7 @@
 // The viewer's find routine over a text box's text and selection.
 #include "RichTextFind.h"
 
+#include "LineBreak.h"
 #include "RaisedError.h"
 #include "TextSearch.h"
 
@@ -34,6 +35,8 @@ qsizetype RichTextFind::Find(Box &box, qsizetype start, qsizetype end) const
     const QStringView window = text.first(end);
     const char16_t *t = reinterpret_cast<const char16_t *>(text.data());
     for (qsizetype pos = m_pattern.IndexIn(window, start); pos >= 0; pos = m_pattern.IndexIn(window, pos + 1)) {
+        if (m_pattern.HoldsLineBreak() && LineBreak::SplitsPair(t, text.size(), pos, n))
+            continue;
         if (m_flags & WholeWord) {
             const bool beforeOk = pos == 0 || TextSearch::IsWordDelimiter(t[pos - 1]);
             const bool afterOk = pos + n >= text.size() || TextSearch::IsWordDelimiter(t[pos + n]);
