@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -148,6 +149,52 @@ private slots:
         QVERIFY(!again.chkNS->isChecked());
         QCOMPARE(again.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.inc;*.html;*.php"));
         QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
+    }
+
+    // On a 1366x768 laptop the window is 1024x700 at most: the list and its
+    // scroll bar still lie inside it, and the extra height of a larger
+    // window goes to the list.
+    void listFitsTheSmallestWindow()
+    {
+        frmMain w;
+        for (int i = 0; i < 60; ++i)
+            w.ListView1->Model().AddItem();
+        w.resize(1024, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(1024, 700));
+        const QRect list(w.ListView1->mapTo(&w, QPoint()), w.ListView1->size());
+        QVERIFY(w.rect().contains(list));
+        QScrollBar *bar = w.ListView1->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(w.rect().contains(QRect(bar->mapTo(&w, QPoint()), bar->size())));
+        QVERIFY(list.height() > 100);
+
+        const int small = list.height();
+        w.resize(1024, 900);
+        QTRY_COMPARE(w.ListView1->height(), small + 200);
+    }
+
+    void sizePositionAndMaximisedStateSurviveARestart()
+    {
+        {
+            frmMain w;
+            w.resize(1100, 720);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.close();
+        }
+        {
+            frmMain w;
+            QCOMPARE(w.size(), QSize(1100, 720));
+            QVERIFY(!w.isMaximized());
+            w.show();
+            w.showMaximized();
+            w.close();
+        }
+        frmMain again;
+        QVERIFY(again.isMaximized());
+        QCOMPARE(again.normalGeometry().size(), QSize(1100, 720));
     }
 
     void doubleClickOpensTheViewerButNotOnAnEmptyRow()

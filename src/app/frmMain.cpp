@@ -17,6 +17,7 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -84,7 +85,10 @@ QString frmMain::WindowCaption()
 
 void frmMain::buildControls()
 {
-    setFixedSize(1180, 800);
+    // Usable on a 1024x768 screen; 1180x800 when there is room and no
+    // remembered size.
+    setMinimumSize(1024, 700);
+    resize(1180, 800);
     auto *root = new QVBoxLayout(this);
 
     auto *top = new QHBoxLayout;
@@ -252,6 +256,7 @@ void frmMain::buildStatusAndList(QBoxLayout &root)
     root.addWidget(lblVorbereitung);
     root.addWidget(picProgress);
     root.addWidget(lblInfo);
+    // Extra height goes to the list alone.
     root.addWidget(ListView1, 1);
 }
 
@@ -483,8 +488,21 @@ void frmMain::loadSettings()
     }
     WindowSettings::LoadMainWindow(AppPaths::SettingsPath(), state);
     m_run.BackupFolder = state.BackupFolder;
+    restoreWindow(state.Geometry, state.Maximized);
     if (!state.BackupFolder.isEmpty())
         lblBackupFolder->setText(QStringLiteral("Backupordner: ") + state.BackupFolder);
+}
+
+void frmMain::restoreWindow(const QRect &geometry, bool maximized)
+{
+    if (geometry.isValid()) {
+        resize(geometry.size().expandedTo(minimumSize()));
+        // A position on a screen that is gone would hide the window.
+        if (QGuiApplication::screenAt(geometry.topLeft() + QPoint(40, 20)))
+            move(geometry.topLeft());
+    }
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void frmMain::saveSettings()
@@ -496,5 +514,9 @@ void frmMain::saveSettings()
     for (auto &c : m_settings)
         state.controls.push_back(c.get());
     state.BackupFolder = m_run.BackupFolder;
+    // A maximised window keeps the size it returns to.
+    const bool maximized = isMaximized();
+    state.Geometry = maximized && normalGeometry().isValid() ? normalGeometry() : QRect(pos(), size());
+    state.Maximized = maximized;
     WindowSettings::SaveMainWindow(AppPaths::SettingsPath(), state);
 }

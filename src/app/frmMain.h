@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QRect;
 class QTimer;
 class QTreeView;
 class TextBoxW;
@@ -102,6 +103,9 @@ private:
     void connectFolderAndListEvents();
     void loadSettings();
     void saveSettings();
+    // The remembered size and position, never below the minimum size, and
+    // the maximised state.
+    void restoreWindow(const QRect &geometry, bool maximized);
     QString currentFolder() const;
 
     WindowRunHost m_host;
