@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -173,6 +174,38 @@ private slots:
         const int small = list.height();
         w.resize(1024, 900);
         QTRY_COMPARE(w.ListView1->height(), small + 200);
+    }
+
+    // Every encoding label draws whole, in the platform font and after a
+    // change to a larger one; the path column takes the extra width.
+    void columnsFitTheirTexts_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("platform font") << 0;
+        QTest::newRow("larger font") << 20;
+    }
+    void columnsFitTheirTexts()
+    {
+        QFETCH(int, points);
+        frmMain w;
+        w.resize(1024, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ListView &list = *w.ListView1;
+        if (points) {
+            QFont font = list.font();
+            font.setPointSize(points);
+            list.setFont(font);
+        }
+        const QFontMetrics metrics(list.DrawFont());
+        const int room = list.ColumnDrawWidth(6) - list.ItemPaddingLeft() - list.ItemPaddingRight();
+        for (const char *label : {"UTF16L", "UTF16B", "UTF-8B"})
+            QVERIFY2(metrics.horizontalAdvance(QLatin1String(label)) <= room, label);
+
+        const int path = list.ColumnDrawWidth(4);
+        w.resize(1324, 700);
+        QTRY_VERIFY(list.ColumnDrawWidth(4) > path);
+        QCOMPARE(list.TotalColumnWidth(), list.viewport()->width());
     }
 
     void sizePositionAndMaximisedStateSurviveARestart()

@@ -63,6 +63,9 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
     ListView1->SetRedraw(false);
     SearchRun::AddResultColumns(ListView1->Model());
     ListView1->SetDrawCallback(this);
+    sizeResultColumns();
+    connect(ListView1, &ListView::FontApplied, this, &frmMain::sizeResultColumns);
+    ListView1->viewport()->installEventFilter(this);
     for (int i = 0; i < 12; ++i)
         ListView1->Model().AddItem();
     ListView1->SetRedraw(true);
@@ -282,6 +285,42 @@ void frmMain::connectFolderAndListEvents()
         if (key == Qt::Key_Space)
             ListView1_ItemCheck();
     });
+}
+
+void frmMain::sizeResultColumns()
+{
+    enum { Funde = 0, Dateiname = 2, Pfad = 4, Encod = 6 };
+    ListModel &list = ListView1->Model();
+    if (list.ColumnCount() <= Encod)
+        return;
+    auto fit = [this](int column, const QStringList &texts) { return ListView1->TextColumnWidth(column, texts); };
+    const QString typicalName(28, QLatin1Char('n'));
+    const int widths[] = {fit(Funde, {list.ColumnCaption(Funde), QStringLiteral("0000000")}),
+                          0,
+                          fit(Dateiname, {list.ColumnCaption(Dateiname), typicalName}),
+                          0,
+                          0,
+                          0,
+                          fit(Encod, {list.ColumnCaption(Encod), QStringLiteral("UTF16L"), QStringLiteral("UTF16B"),
+                                      QStringLiteral("UTF-8B"), QStringLiteral("UTF-8"), QStringLiteral("ANSI")})};
+    int others = 0;
+    for (int c = 0; c < list.ColumnCount(); ++c) {
+        if (c == Pfad || !list.ColumnVisible(c))
+            continue;
+        if (c < int(std::size(widths)) && widths[c] > 0 && list.ColumnWidth(c) != widths[c])
+            list.SetColumnWidth(c, widths[c]);
+        others += list.ColumnWidth(c);
+    }
+    const int path = std::max(fit(Pfad, {typicalName}), ListView1->viewport()->width() - others);
+    if (list.ColumnWidth(Pfad) != path)
+        list.SetColumnWidth(Pfad, path);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListView1->viewport() && event->type() == QEvent::Resize)
+        sizeResultColumns();
+    return QWidget::eventFilter(watched, event);
 }
 
 QString frmMain::currentFolder() const

@@ -85,6 +85,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class WindowRunHost;
@@ -101,6 +102,9 @@ private:
     void buildTimer();
     // The events that reach across groups, wired once every control exists.
     void connectFolderAndListEvents();
+    // The result columns as wide as their texts in the list's font; the
+    // path column takes what the list has left.
+    void sizeResultColumns();
     void loadSettings();
     void saveSettings();
     // The remembered size and position, never below the minimum size, and
