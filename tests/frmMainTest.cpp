@@ -16,6 +16,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -206,6 +207,32 @@ private slots:
         w.resize(1324, 700);
         QTRY_VERIFY(list.ColumnDrawWidth(4) > path);
         QCOMPARE(list.TotalColumnWidth(), list.viewport()->width());
+    }
+
+    // Tab and Shift+Tab leave both text boxes for their neighbours, in the
+    // order the window reads, and type nothing.
+    void tabMovesFocusOutOfTheTextBoxes()
+    {
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const struct
+        {
+            TextBoxW *box;
+            Qt::KeyboardModifiers modifiers;
+            QWidget *next;
+        } cases[] = {{w.txtFindW, Qt::NoModifier, w.cmdClear[0]},
+                     {w.txtFindW, Qt::ShiftModifier, w.chkP[14]},
+                     {w.txtReplaceW, Qt::NoModifier, w.chkUnterordner},
+                     {w.txtReplaceW, Qt::ShiftModifier, w.cmdClear[1]}};
+        for (const auto &c : cases) {
+            c.box->SetText(QString());
+            c.box->setFocus();
+            QTRY_VERIFY(c.box->Editor()->hasFocus());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, c.modifiers);
+            QCOMPARE(QApplication::focusWidget(), c.next);
+            QCOMPARE(c.box->Text(), QString());
+        }
     }
 
     void sizePositionAndMaximisedStateSurviveARestart()

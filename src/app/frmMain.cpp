@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTimer>
@@ -73,6 +74,7 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
     txtFindW->SetScrollBars(3);
     txtReplaceW->SetMultiLine(true);
     txtReplaceW->SetScrollBars(3);
+    setFocusOrder();
     m_run.AbortFlag = 0;
 }
 
@@ -261,6 +263,19 @@ void frmMain::buildStatusAndList(QBoxLayout &root)
     root.addWidget(lblInfo);
     // Extra height goes to the list alone.
     root.addWidget(ListView1, 1);
+}
+
+void frmMain::setFocusOrder()
+{
+    // Top left to bottom right, as the window reads; set once the text boxes
+    // have their final editors, which join the focus chain at its end.
+    std::vector<QWidget *> order = {drvFolder, dirFolder, filFolder, txtStartFolder, txtPattern};
+    order.insert(order.end(), chkP.begin(), chkP.end());
+    order.insert(order.end(), {txtFindW->Editor(), cmdClear[0], cmdSwap, cmdClear[1], txtReplaceW->Editor(),
+                               chkUnterordner, chkCaseSensitive, chkNurGanzeWorte, chkNS, chkAuchSchreibschutz,
+                               chkBackup, cmdBackupFolder, cmdStart[0], cmdStart[1], cmdAbbruch, cmdSave, ListView1});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void frmMain::buildTimer()

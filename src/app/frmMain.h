@@ -100,6 +100,7 @@ private:
     void buildStartButtons(QGridLayout &inputs, int &row);
     void buildStatusAndList(QBoxLayout &root);
     void buildTimer();
+    void setFocusOrder();
     // The events that reach across groups, wired once every control exists.
     void connectFolderAndListEvents();
     // The result columns as wide as their texts in the list's font; the
