@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileSystemModel>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 #include <csignal>
 #include <deque>
@@ -233,6 +235,31 @@ private slots:
             QCOMPARE(QApplication::focusWidget(), c.next);
             QCOMPARE(c.box->Text(), QString());
         }
+    }
+
+    // The tree highlights the start folder, expanded down to it, after a
+    // restore, and nothing while the folder is gone, never a neighbour.
+    void treeFollowsTheStartFolder()
+    {
+        const QString deep = m_tree.filePath(QStringLiteral("b/tief"));
+        QDir().mkpath(deep);
+        QDir().mkpath(m_tree.filePath(QStringLiteral("a")));
+        QDir().mkpath(m_tree.filePath(QStringLiteral("c")));
+        {
+            frmMain w;
+            w.txtStartFolder->setText(deep);
+            w.close();
+        }
+        frmMain again;
+        auto *folders = qobject_cast<QFileSystemModel *>(again.dirFolder->model());
+        auto current = [&] { return folders->filePath(again.dirFolder->currentIndex()); };
+        QCOMPARE(current(), deep);
+        QVERIFY(again.dirFolder->isExpanded(folders->index(m_tree.filePath(QStringLiteral("b")))));
+
+        QDir(deep).removeRecursively();
+        QTRY_COMPARE(current(), QString());
+        QDir().mkpath(deep);
+        QTRY_COMPARE(current(), deep);
     }
 
     void sizePositionAndMaximisedStateSurviveARestart()

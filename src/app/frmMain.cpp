@@ -56,7 +56,8 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
 
     setWindowTitle(WindowCaption());
     lblInfo->clear();
-    txtStartFolder->setText(currentFolder());
+    if (!currentFolder().isEmpty())
+        txtStartFolder->setText(currentFolder());
     chkP_Click();
     txtPattern->setToolTip(QStringLiteral(
         "Hier nicht aufgeführte Dateifilter können von Hand ergänzt werden. Separiert durch ein Semikolon. Keine "
@@ -290,6 +291,23 @@ void frmMain::connectFolderAndListEvents()
 {
     connect(txtPattern, &QLineEdit::textChanged, this, &frmMain::txtPattern_Change);
     connect(drvFolder, &QComboBox::currentTextChanged, this, &frmMain::drvFolder_Change);
+    // The tree shows the start folder, whoever changes it: typing, a restore,
+    // or the folder vanishing and coming back (the tree would otherwise
+    // move its highlight to a neighbour).
+    connect(txtStartFolder, &QLineEdit::textChanged, this, [this] {
+        followStartFolder(true);
+        txtPattern_Change();
+    });
+    for (auto rowsChanged : {&QFileSystemModel::rowsInserted, &QFileSystemModel::rowsRemoved})
+        connect(m_folders, rowsChanged, this, [this] { followStartFolder(false); });
+    connect(m_folders, &QFileSystemModel::layoutChanged, this, [this] { followStartFolder(false); });
+    // Folders load in the background: once the start folder's ancestors
+    // are read, it has its final row and can be scrolled to.
+    connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        const QString start = QDir::cleanPath(txtStartFolder->text());
+        if (start == loaded || start.startsWith(loaded.endsWith(QLatin1Char('/')) ? loaded : loaded + QLatin1Char('/')))
+            followStartFolder(true);
+    });
     // A single click enters a folder.
     connect(dirFolder, &QTreeView::clicked, this,
             [this](const QModelIndex &index) { dirFolder_Change(m_folders->filePath(index)); });
@@ -338,6 +356,24 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
+void frmMain::followStartFolder(bool scroll)
+{
+    const QString path = QDir::cleanPath(txtStartFolder->text());
+    const QModelIndex index =
+        QDir::isAbsolutePath(path) && QFileInfo(path).isDir() ? m_folders->index(path) : QModelIndex();
+    if (!index.isValid()) {
+        // No highlight beats a highlight on some other folder.
+        dirFolder->selectionModel()->clear();
+        return;
+    }
+    if (index == dirFolder->currentIndex() && !scroll)
+        return;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        dirFolder->expand(up);
+    dirFolder->setCurrentIndex(index);
+    dirFolder->scrollTo(index);
+}
+
 QString frmMain::currentFolder() const
 {
     return m_folders->filePath(dirFolder->currentIndex());
@@ -368,6 +404,8 @@ void frmMain::chkP_Click()
 void frmMain::txtPattern_Change()
 {
     filFolder->clear();
+    if (currentFolder().isEmpty())
+        return; // no folder highlighted: QDir would read the working folder
     const QStringList patterns = txtPattern->text().split(QLatin1Char(';'), Qt::SkipEmptyParts);
     const QDir dir(currentFolder());
     filFolder->addItems(dir.entryList(patterns, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
@@ -417,11 +455,9 @@ void frmMain::dirFolder_Change(const QString &path)
                           RunHost::Buttons::Ok, RunHost::Icon::Critical, m_host.ApplicationTitle());
         return;
     }
-    const QModelIndex index = m_folders->index(path);
-    dirFolder->setCurrentIndex(index);
-    dirFolder->expand(index);
-    dirFolder->scrollTo(index);
     txtStartFolder->setText(QDir::cleanPath(path));
+    followStartFolder(true);
+    dirFolder->expand(dirFolder->currentIndex());
     txtPattern_Change();
 }
 

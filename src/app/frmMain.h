@@ -111,6 +111,10 @@ private:
     // The remembered size and position, never below the minimum size, and
     // the maximised state.
     void restoreWindow(const QRect &geometry, bool maximized);
+    // Expands the tree down to the folder in txtStartFolder and highlights
+    // it, or highlights nothing when it is no folder; scroll brings it into
+    // view even when it is highlighted already.
+    void followStartFolder(bool scroll);
     QString currentFolder() const;
 
     WindowRunHost m_host;
