@@ -255,6 +255,10 @@ private slots:
         auto current = [&] { return folders->filePath(again.dirFolder->currentIndex()); };
         QCOMPARE(current(), deep);
         QVERIFY(again.dirFolder->isExpanded(folders->index(m_tree.filePath(QStringLiteral("b")))));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QTRY_VERIFY(
+            again.dirFolder->viewport()->rect().contains(again.dirFolder->visualRect(again.dirFolder->currentIndex())));
 
         QDir(deep).removeRecursively();
         QTRY_COMPARE(current(), QString());

@@ -25,6 +25,8 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTimer>
 #include <QTreeView>
@@ -298,9 +300,14 @@ void frmMain::connectFolderAndListEvents()
         followStartFolder(true);
         txtPattern_Change();
     });
+    // Rows still arrive and get sorted after the start folder was scrolled
+    // to; it stays in view until the user takes over the tree.
     for (auto rowsChanged : {&QFileSystemModel::rowsInserted, &QFileSystemModel::rowsRemoved})
-        connect(m_folders, rowsChanged, this, [this] { followStartFolder(false); });
-    connect(m_folders, &QFileSystemModel::layoutChanged, this, [this] { followStartFolder(false); });
+        connect(m_folders, rowsChanged, this, [this] { followStartFolder(m_treeScrollPending); });
+    connect(m_folders, &QFileSystemModel::layoutChanged, this, [this] { followStartFolder(m_treeScrollPending); });
+    connect(dirFolder->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { m_treeScrollPending = false; });
+    connect(dirFolder, &QTreeView::pressed, this, [this] { m_treeScrollPending = false; });
     // Folders load in the background: once the start folder's ancestors
     // are read, it has its final row and can be scrolled to.
     connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
@@ -368,6 +375,7 @@ void frmMain::followStartFolder(bool scroll)
     }
     if (index == dirFolder->currentIndex() && !scroll)
         return;
+    m_treeScrollPending = m_treeScrollPending || scroll;
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
         dirFolder->expand(up);
     dirFolder->setCurrentIndex(index);
@@ -590,6 +598,10 @@ void frmMain::restoreWindow(const QRect &geometry, bool maximized)
         // A position on a screen that is gone would hide the window.
         if (QGuiApplication::screenAt(geometry.topLeft() + QPoint(40, 20)))
             move(geometry.topLeft());
+    } else if (const QScreen *on = screen()) {
+        // First start: the default size, but never taller or wider than the
+        // screen leaves room for, title bar included.
+        resize(size().boundedTo(on->availableSize() - QSize(16, 48)).expandedTo(minimumSize()));
     }
     if (maximized)
         setWindowState(windowState() | Qt::WindowMaximized);

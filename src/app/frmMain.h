@@ -123,4 +123,7 @@ private:
     std::vector<std::unique_ptr<WidgetSettingsControl>> m_settings;
     bool m_closeAfterRun = false;
     bool m_settingsSaved = false;
+    // The tree keeps the start folder in view while folders load, until the
+    // user scrolls or clicks in it.
+    bool m_treeScrollPending = false;
 };
