@@ -2,6 +2,8 @@
 // to several lines with scroll bars.
 #include "TextBoxW.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QtTest>
 
@@ -40,6 +42,17 @@ private slots:
         QCOMPARE(box.Text(), QStringLiteral("eins"));
         QCOMPARE(box.Editor()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(box.Editor()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    }
+
+    // Tab moves focus on, so a tab character comes in by pasting, and counts.
+    void pastedTabIsText()
+    {
+        TextBoxW box;
+        box.SetMultiLine(true);
+        QVERIFY(box.Editor()->tabChangesFocus());
+        QGuiApplication::clipboard()->setText(QStringLiteral("a\tb"));
+        box.Editor()->paste();
+        QCOMPARE(box.Text(), QStringLiteral("a\tb"));
     }
 };
 

@@ -96,3 +96,25 @@ TEST(WindowSettings, RestoredValueByKindSkipsWhatDoesNotConvert)
 }
 
 } // namespace
+
+// The window's geometry: all four numbers or none, so files from before the
+// window kept its size, and half-written ones, leave the default size.
+TEST(WindowSettings, WindowGeometryNeedsAllFourNumbers)
+{
+    const std::vector<std::tuple<const char *, QRect, bool>> cases = {
+        {"", QRect(), false},
+        {"[frmMainWindow]\nLeft=10\nTop=20\nWidth=1100\nHeight=720\nMaximized=Wahr\n", QRect(10, 20, 1100, 720), true},
+        {"[frmMainWindow]\nLeft=10\nTop=20\nWidth=1100\n", QRect(), false},
+        {"[frmMainWindow]\nLeft=10\nTop=20\nWidth=breit\nHeight=720\n", QRect(), false},
+        {"[frmMainWindow]\nLeft=10\nTop=20\nWidth=0\nHeight=720\n", QRect(), false},
+    };
+    for (const auto &[file, geometry, maximized] : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("settings.ini"));
+        put(path, QByteArray(file));
+        WindowSettings::MainWindowState state;
+        WindowSettings::LoadMainWindow(path, state);
+        EXPECT_EQ(state.Geometry, geometry) << file;
+        EXPECT_EQ(state.Maximized, maximized) << file;
+    }
+}

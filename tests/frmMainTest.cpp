@@ -13,10 +13,15 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <QtTest>
 #include <csignal>
 #include <deque>
@@ -149,6 +154,139 @@ private slots:
         QVERIFY(!again.chkNS->isChecked());
         QCOMPARE(again.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.inc;*.html;*.php"));
         QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
+    }
+
+    // On a 1366x768 laptop the window is 1024x700 at most: the list and its
+    // scroll bar still lie inside it, and the extra height of a larger
+    // window goes to the list.
+    void listFitsTheSmallestWindow()
+    {
+        frmMain w;
+        for (int i = 0; i < 60; ++i)
+            w.ListView1->Model().AddItem();
+        w.resize(1024, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(1024, 700));
+        const QRect list(w.ListView1->mapTo(&w, QPoint()), w.ListView1->size());
+        QVERIFY(w.rect().contains(list));
+        QScrollBar *bar = w.ListView1->verticalScrollBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(w.rect().contains(QRect(bar->mapTo(&w, QPoint()), bar->size())));
+        QVERIFY(list.height() > 100);
+
+        const int small = list.height();
+        w.resize(1024, 900);
+        QTRY_COMPARE(w.ListView1->height(), small + 200);
+    }
+
+    // Every encoding label draws whole, in the platform font and after a
+    // change to a larger one; the path column takes the extra width.
+    void columnsFitTheirTexts_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("platform font") << 0;
+        QTest::newRow("larger font") << 20;
+    }
+    void columnsFitTheirTexts()
+    {
+        QFETCH(int, points);
+        frmMain w;
+        w.resize(1024, 700);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        ListView &list = *w.ListView1;
+        if (points) {
+            QFont font = list.font();
+            font.setPointSize(points);
+            list.setFont(font);
+        }
+        const QFontMetrics metrics(list.DrawFont());
+        const int room = list.ColumnDrawWidth(6) - list.ItemPaddingLeft() - list.ItemPaddingRight();
+        for (const char *label : {"UTF16L", "UTF16B", "UTF-8B"})
+            QVERIFY2(metrics.horizontalAdvance(QLatin1String(label)) <= room, label);
+
+        const int path = list.ColumnDrawWidth(4);
+        w.resize(1324, 700);
+        QTRY_VERIFY(list.ColumnDrawWidth(4) > path);
+        QCOMPARE(list.TotalColumnWidth(), list.viewport()->width());
+    }
+
+    // Tab and Shift+Tab leave both text boxes for their neighbours, in the
+    // order the window reads, and type nothing.
+    void tabMovesFocusOutOfTheTextBoxes()
+    {
+        frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const struct
+        {
+            TextBoxW *box;
+            Qt::KeyboardModifiers modifiers;
+            QWidget *next;
+        } cases[] = {{w.txtFindW, Qt::NoModifier, w.cmdClear[0]},
+                     {w.txtFindW, Qt::ShiftModifier, w.chkP[14]},
+                     {w.txtReplaceW, Qt::NoModifier, w.chkUnterordner},
+                     {w.txtReplaceW, Qt::ShiftModifier, w.cmdClear[1]}};
+        for (const auto &c : cases) {
+            c.box->SetText(QString());
+            c.box->setFocus();
+            QTRY_VERIFY(c.box->Editor()->hasFocus());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, c.modifiers);
+            QCOMPARE(QApplication::focusWidget(), c.next);
+            QCOMPARE(c.box->Text(), QString());
+        }
+    }
+
+    // The tree highlights the start folder, expanded down to it, after a
+    // restore, and nothing while the folder is gone, never a neighbour.
+    void treeFollowsTheStartFolder()
+    {
+        const QString deep = m_tree.filePath(QStringLiteral("b/tief"));
+        QDir().mkpath(deep);
+        QDir().mkpath(m_tree.filePath(QStringLiteral("a")));
+        QDir().mkpath(m_tree.filePath(QStringLiteral("c")));
+        {
+            frmMain w;
+            w.txtStartFolder->setText(deep);
+            w.close();
+        }
+        frmMain again;
+        auto *folders = qobject_cast<QFileSystemModel *>(again.dirFolder->model());
+        auto current = [&] { return folders->filePath(again.dirFolder->currentIndex()); };
+        QCOMPARE(current(), deep);
+        QVERIFY(again.dirFolder->isExpanded(folders->index(m_tree.filePath(QStringLiteral("b")))));
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QTRY_VERIFY(
+            again.dirFolder->viewport()->rect().contains(again.dirFolder->visualRect(again.dirFolder->currentIndex())));
+
+        QDir(deep).removeRecursively();
+        QTRY_COMPARE(current(), QString());
+        QDir().mkpath(deep);
+        QTRY_COMPARE(current(), deep);
+    }
+
+    void sizePositionAndMaximisedStateSurviveARestart()
+    {
+        {
+            frmMain w;
+            w.resize(1100, 720);
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.close();
+        }
+        {
+            frmMain w;
+            QCOMPARE(w.size(), QSize(1100, 720));
+            QVERIFY(!w.isMaximized());
+            w.show();
+            w.showMaximized();
+            w.close();
+        }
+        frmMain again;
+        QVERIFY(again.isMaximized());
+        QCOMPARE(again.normalGeometry().size(), QSize(1100, 720));
     }
 
     void doubleClickOpensTheViewerButNotOnAnEmptyRow()

@@ -17,12 +17,16 @@
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStorageInfo>
 #include <QTimer>
 #include <QTreeView>
@@ -54,7 +58,8 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
 
     setWindowTitle(WindowCaption());
     lblInfo->clear();
-    txtStartFolder->setText(currentFolder());
+    if (!currentFolder().isEmpty())
+        txtStartFolder->setText(currentFolder());
     chkP_Click();
     txtPattern->setToolTip(QStringLiteral(
         "Hier nicht aufgeführte Dateifilter können von Hand ergänzt werden. Separiert durch ein Semikolon. Keine "
@@ -62,6 +67,9 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
     ListView1->SetRedraw(false);
     SearchRun::AddResultColumns(ListView1->Model());
     ListView1->SetDrawCallback(this);
+    sizeResultColumns();
+    connect(ListView1, &ListView::FontApplied, this, &frmMain::sizeResultColumns);
+    ListView1->viewport()->installEventFilter(this);
     for (int i = 0; i < 12; ++i)
         ListView1->Model().AddItem();
     ListView1->SetRedraw(true);
@@ -69,6 +77,7 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
     txtFindW->SetScrollBars(3);
     txtReplaceW->SetMultiLine(true);
     txtReplaceW->SetScrollBars(3);
+    setFocusOrder();
     m_run.AbortFlag = 0;
 }
 
@@ -84,7 +93,10 @@ QString frmMain::WindowCaption()
 
 void frmMain::buildControls()
 {
-    setFixedSize(1180, 800);
+    // Usable on a 1024x768 screen; 1180x800 when there is room and no
+    // remembered size.
+    setMinimumSize(1024, 700);
+    resize(1180, 800);
     auto *root = new QVBoxLayout(this);
 
     auto *top = new QHBoxLayout;
@@ -255,7 +267,21 @@ void frmMain::buildStatusAndList(QBoxLayout &root)
     root.addWidget(lblVorbereitung);
     root.addWidget(picProgress);
     root.addWidget(lblInfo);
+    // Extra height goes to the list alone.
     root.addWidget(ListView1, 1);
+}
+
+void frmMain::setFocusOrder()
+{
+    // Top left to bottom right, as the window reads; set once the text boxes
+    // have their final editors, which join the focus chain at its end.
+    std::vector<QWidget *> order = {drvFolder, dirFolder, filFolder, txtStartFolder, txtPattern};
+    order.insert(order.end(), chkP.begin(), chkP.end());
+    order.insert(order.end(), {txtFindW->Editor(), cmdClear[0], cmdSwap, cmdClear[1], txtReplaceW->Editor(),
+                               chkUnterordner, chkCaseSensitive, chkNurGanzeWorte, chkNS, chkAuchSchreibschutz,
+                               chkBackup, cmdBackupFolder, cmdStart[0], cmdStart[1], cmdAbbruch, cmdSave, ListView1});
+    for (std::size_t i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }
 
 void frmMain::buildTimer()
@@ -270,6 +296,28 @@ void frmMain::connectFolderAndListEvents()
 {
     connect(txtPattern, &QLineEdit::textChanged, this, &frmMain::txtPattern_Change);
     connect(drvFolder, &QComboBox::currentTextChanged, this, &frmMain::drvFolder_Change);
+    // The tree shows the start folder, whoever changes it: typing, a restore,
+    // or the folder vanishing and coming back (the tree would otherwise
+    // move its highlight to a neighbour).
+    connect(txtStartFolder, &QLineEdit::textChanged, this, [this] {
+        followStartFolder(true);
+        txtPattern_Change();
+    });
+    // Rows still arrive and get sorted after the start folder was scrolled
+    // to; it stays in view until the user takes over the tree.
+    for (auto rowsChanged : {&QFileSystemModel::rowsInserted, &QFileSystemModel::rowsRemoved})
+        connect(m_folders, rowsChanged, this, [this] { followStartFolder(m_treeScrollPending); });
+    connect(m_folders, &QFileSystemModel::layoutChanged, this, [this] { followStartFolder(m_treeScrollPending); });
+    connect(dirFolder->verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+            [this] { m_treeScrollPending = false; });
+    connect(dirFolder, &QTreeView::pressed, this, [this] { m_treeScrollPending = false; });
+    // Folders load in the background: once the start folder's ancestors
+    // are read, it has its final row and can be scrolled to.
+    connect(m_folders, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        const QString start = QDir::cleanPath(txtStartFolder->text());
+        if (start == loaded || start.startsWith(loaded.endsWith(QLatin1Char('/')) ? loaded : loaded + QLatin1Char('/')))
+            followStartFolder(true);
+    });
     // A single click enters a folder.
     connect(dirFolder, &QTreeView::clicked, this,
             [this](const QModelIndex &index) { dirFolder_Change(m_folders->filePath(index)); });
@@ -280,6 +328,61 @@ void frmMain::connectFolderAndListEvents()
         if (key == Qt::Key_Space)
             ListView1_ItemCheck();
     });
+}
+
+void frmMain::sizeResultColumns()
+{
+    enum { Funde = 0, Dateiname = 2, Pfad = 4, Encod = 6 };
+    ListModel &list = ListView1->Model();
+    if (list.ColumnCount() <= Encod)
+        return;
+    auto fit = [this](int column, const QStringList &texts) { return ListView1->TextColumnWidth(column, texts); };
+    const QString typicalName(28, QLatin1Char('n'));
+    const int widths[] = {fit(Funde, {list.ColumnCaption(Funde), QStringLiteral("0000000")}),
+                          0,
+                          fit(Dateiname, {list.ColumnCaption(Dateiname), typicalName}),
+                          0,
+                          0,
+                          0,
+                          fit(Encod, {list.ColumnCaption(Encod), QStringLiteral("UTF16L"), QStringLiteral("UTF16B"),
+                                      QStringLiteral("UTF-8B"), QStringLiteral("UTF-8"), QStringLiteral("ANSI")})};
+    int others = 0;
+    for (int c = 0; c < list.ColumnCount(); ++c) {
+        if (c == Pfad || !list.ColumnVisible(c))
+            continue;
+        if (c < int(std::size(widths)) && widths[c] > 0 && list.ColumnWidth(c) != widths[c])
+            list.SetColumnWidth(c, widths[c]);
+        others += list.ColumnWidth(c);
+    }
+    const int path = std::max(fit(Pfad, {typicalName}), ListView1->viewport()->width() - others);
+    if (list.ColumnWidth(Pfad) != path)
+        list.SetColumnWidth(Pfad, path);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListView1->viewport() && event->type() == QEvent::Resize)
+        sizeResultColumns();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::followStartFolder(bool scroll)
+{
+    const QString path = QDir::cleanPath(txtStartFolder->text());
+    const QModelIndex index =
+        QDir::isAbsolutePath(path) && QFileInfo(path).isDir() ? m_folders->index(path) : QModelIndex();
+    if (!index.isValid()) {
+        // No highlight beats a highlight on some other folder.
+        dirFolder->selectionModel()->clear();
+        return;
+    }
+    if (index == dirFolder->currentIndex() && !scroll)
+        return;
+    m_treeScrollPending = m_treeScrollPending || scroll;
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+        dirFolder->expand(up);
+    dirFolder->setCurrentIndex(index);
+    dirFolder->scrollTo(index);
 }
 
 QString frmMain::currentFolder() const
@@ -312,6 +415,8 @@ void frmMain::chkP_Click()
 void frmMain::txtPattern_Change()
 {
     filFolder->clear();
+    if (currentFolder().isEmpty())
+        return; // no folder highlighted: QDir would read the working folder
     const QStringList patterns = txtPattern->text().split(QLatin1Char(';'), Qt::SkipEmptyParts);
     const QDir dir(currentFolder());
     filFolder->addItems(dir.entryList(patterns, QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase));
@@ -361,11 +466,9 @@ void frmMain::dirFolder_Change(const QString &path)
                           RunHost::Buttons::Ok, RunHost::Icon::Critical, m_host.ApplicationTitle());
         return;
     }
-    const QModelIndex index = m_folders->index(path);
-    dirFolder->setCurrentIndex(index);
-    dirFolder->expand(index);
-    dirFolder->scrollTo(index);
     txtStartFolder->setText(QDir::cleanPath(path));
+    followStartFolder(true);
+    dirFolder->expand(dirFolder->currentIndex());
     txtPattern_Change();
 }
 
@@ -486,8 +589,25 @@ void frmMain::loadSettings()
     }
     WindowSettings::LoadMainWindow(AppPaths::SettingsPath(), state);
     m_run.BackupFolder = state.BackupFolder;
+    restoreWindow(state.Geometry, state.Maximized);
     if (!state.BackupFolder.isEmpty())
         lblBackupFolder->setText(QStringLiteral("Backupordner: ") + state.BackupFolder);
+}
+
+void frmMain::restoreWindow(const QRect &geometry, bool maximized)
+{
+    if (geometry.isValid()) {
+        resize(geometry.size().expandedTo(minimumSize()));
+        // A position on a screen that is gone would hide the window.
+        if (QGuiApplication::screenAt(geometry.topLeft() + QPoint(40, 20)))
+            move(geometry.topLeft());
+    } else if (const QScreen *on = screen()) {
+        // First start: the default size, but never taller or wider than the
+        // screen leaves room for, title bar included.
+        resize(size().boundedTo(on->availableSize() - QSize(16, 48)).expandedTo(minimumSize()));
+    }
+    if (maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void frmMain::saveSettings()
@@ -499,5 +619,9 @@ void frmMain::saveSettings()
     for (auto &c : m_settings)
         state.controls.push_back(c.get());
     state.BackupFolder = m_run.BackupFolder;
+    // A maximised window keeps the size it returns to.
+    const bool maximized = isMaximized();
+    state.Geometry = maximized && normalGeometry().isValid() ? normalGeometry() : QRect(pos(), size());
+    state.Maximized = maximized;
     WindowSettings::SaveMainWindow(AppPaths::SettingsPath(), state);
 }

@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QRect;
 class QTimer;
 class QTreeView;
 class TextBoxW;
@@ -84,6 +85,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     friend class WindowRunHost;
@@ -98,10 +100,21 @@ private:
     void buildStartButtons(QGridLayout &inputs, int &row);
     void buildStatusAndList(QBoxLayout &root);
     void buildTimer();
+    void setFocusOrder();
     // The events that reach across groups, wired once every control exists.
     void connectFolderAndListEvents();
+    // The result columns as wide as their texts in the list's font; the
+    // path column takes what the list has left.
+    void sizeResultColumns();
     void loadSettings();
     void saveSettings();
+    // The remembered size and position, never below the minimum size, and
+    // the maximised state.
+    void restoreWindow(const QRect &geometry, bool maximized);
+    // Expands the tree down to the folder in txtStartFolder and highlights
+    // it, or highlights nothing when it is no folder; scroll brings it into
+    // view even when it is highlighted already.
+    void followStartFolder(bool scroll);
     QString currentFolder() const;
 
     WindowRunHost m_host;
@@ -110,4 +123,7 @@ private:
     std::vector<std::unique_ptr<WidgetSettingsControl>> m_settings;
     bool m_closeAfterRun = false;
     bool m_settingsSaved = false;
+    // The tree keeps the start folder in view while folders load, until the
+    // user scrolls or clicks in it.
+    bool m_treeScrollPending = false;
 };

@@ -104,7 +104,9 @@ void TextBoxW::applyStyle()
     m_edit->setLineWrapMode(horizontal || !m_multiLine ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
     m_edit->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     m_edit->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-    m_edit->setTabChangesFocus(!m_multiLine);
+    // Tab moves on to the next control, also with several lines: a tab
+    // character comes in by pasting.
+    m_edit->setTabChangesFocus(true);
 }
 
 int TextBoxW::toEditor(int pos) const

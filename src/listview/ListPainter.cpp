@@ -9,13 +9,6 @@
 #include <QStyleOptionFocusRect>
 #include <cmath>
 
-namespace {
-
-// Column 0's text moves right by this much to make room for the check box.
-constexpr int kCheckboxIndent = 18;
-
-} // namespace
-
 ListPainter::ListPainter(const ListView &view, QPainter &painter)
     : m_View(view), m_Painter(painter), m_Pixels(painter), m_ClientHeight(view.viewport()->height()),
       m_ItemHeight(view.ItemHeight()), m_LineHeight(QFontMetrics(view.m_DrawFont).height())
@@ -148,7 +141,7 @@ void ListPainter::PaintRow(int row, int top)
                 item.Selected() ? m_View.m_Colours.CheckboxSelectedColor : m_View.m_Colours.CheckboxColor;
             if (pen.GotGDIPen())
                 PaintCheckbox(cell, item.Checked(), pen.Value());
-            indent = kCheckboxIndent;
+            indent = ListView::CheckboxIndent;
         }
         if (i < item.SubItemCount())
             m_Pixels.Text(TextRect(cell, indent), item.Text(i), column.TextAlign, foreColor->Value(),

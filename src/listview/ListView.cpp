@@ -7,6 +7,7 @@
 
 #include <QDropEvent>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -309,9 +310,20 @@ void ListView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         ApplyFont();
         Refresh();
+        emit FontApplied();
     } else if (event->type() == QEvent::EnabledChange) {
         Refresh();
     }
+}
+
+int ListView::TextColumnWidth(int column, const QStringList &texts) const
+{
+    const QFontMetrics metrics(m_DrawFont);
+    int widest = 0;
+    for (const QString &t : texts)
+        widest = std::max(widest, metrics.horizontalAdvance(t));
+    const int indent = column == 0 && m_Checkboxes ? CheckboxIndent : 0;
+    return widest + indent + m_PaddingLeft + m_PaddingRight;
 }
 
 void ListView::paintEvent(QPaintEvent *)

@@ -10,6 +10,7 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <QStringList>
 
 class ListInputHandler;
 class ScrollBars;
@@ -144,12 +145,21 @@ public:
     int ScrollX() const { return m_Layout.ScrollX(); }
     // The width the column is drawn with (0 when hidden).
     int ColumnDrawWidth(int column) const { return m_Layout.ColumnDrawWidth(column); }
+    // The narrowest width of the column that draws each text whole in the
+    // list's font: paddings and, in column 0 with check boxes, the check
+    // box's room included.
+    int TextColumnWidth(int column, const QStringList &texts) const;
+    // Column 0's text moves right by this much to make room for the check box.
+    static constexpr int CheckboxIndent = 18;
     ScrollBars &Bars() { return *m_Bars; }
 
     // The list's own callback: leaves every cell to the list's colours.
     bool CustomDraw(int ItemIndex, int ColumnIndex, qint32 &BackColor, qint32 &ForeColor) override;
 
 signals:
+    // The list's font changed and the rows use it now: widths sized to the
+    // text are due again.
+    void FontApplied();
     void ItemsMoved();
     void DblClick(int ItemIndex);
     void Click(int ItemIndex);

@@ -13,6 +13,9 @@ const QString LineBreakMark = QStringLiteral("%cc%");
 const QString CrLf = QStringLiteral("\r\n");
 const QString BackupSection = QStringLiteral("Backup");
 const QString BackupKey = QStringLiteral("BackupFolder");
+const QString WindowSection = QStringLiteral("frmMainWindow");
+const char *const GeometryKeys[4] = {"Left", "Top", "Width", "Height"};
+const QString MaximizedKey = QStringLiteral("Maximized");
 
 // The boolean forms met in settings files: ours in German, the English ones
 // and the numeric ones of older files.
@@ -140,6 +143,16 @@ void WindowSettings::LoadMainWindow(const QString &settingsPath, MainWindowState
     ini.Load();
     Load(ini, MainSection(), state.controls);
     state.BackupFolder = ini.ReadKey(BackupSection, BackupKey);
+    // All four numbers or none: a half-written geometry is no geometry.
+    int n[4] = {};
+    bool complete = true;
+    for (int i = 0; i < 4 && complete; ++i) {
+        const auto v = toInt(ini.ReadKey(WindowSection, QLatin1String(GeometryKeys[i])));
+        complete = v.has_value();
+        n[i] = v.value_or(0);
+    }
+    state.Geometry = complete && n[2] > 0 && n[3] > 0 ? QRect(n[0], n[1], n[2], n[3]) : QRect();
+    state.Maximized = toBool(ini.ReadKey(WindowSection, MaximizedKey)).value_or(false);
     // "Only checked rows" refers to the result list of a run; at start there
     // is none.
     if (state.chkNS)
@@ -154,5 +167,11 @@ void WindowSettings::SaveMainWindow(const QString &settingsPath, const MainWindo
     ini.Load();
     Save(ini, MainSection(), state.controls);
     ini.WriteKey(BackupSection, BackupKey, state.BackupFolder);
+    if (state.Geometry.isValid()) {
+        const int n[4] = {state.Geometry.x(), state.Geometry.y(), state.Geometry.width(), state.Geometry.height()};
+        for (int i = 0; i < 4; ++i)
+            ini.WriteKey(WindowSection, QLatin1String(GeometryKeys[i]), QString::number(n[i]));
+        ini.WriteKey(WindowSection, MaximizedKey, boolText(state.Maximized));
+    }
     ini.Save();
 }

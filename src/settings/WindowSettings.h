@@ -3,6 +3,7 @@
 
 #include "ISettingsControl.h"
 
+#include <QRect>
 #include <QString>
 #include <vector>
 
@@ -32,9 +33,14 @@ public:
         std::vector<ISettingsControl *> controls;
         ISettingsControl *chkNS = nullptr;
         QString BackupFolder;
+        // The window's frame position and size when not maximised; empty
+        // when the file holds none (files from before they were kept).
+        QRect Geometry;
+        bool Maximized = false;
     };
 
-    // At start-up: restores the controls and BackupFolder, then unticks chkNS
+    // At start-up: restores the controls, BackupFolder and the window's
+    // geometry, then unticks chkNS
     // whatever was saved. A missing or damaged file leaves the defaults.
     static void LoadMainWindow(const QString &settingsPath, MainWindowState &state);
 
