@@ -53,10 +53,8 @@ TEST(WindowSettings, SavedValueByKind)
 {
     const std::tuple<Kind, QString, std::optional<QString>> cases[] = {
         // kind, value, stored (nullopt: no key)
-        {Kind::TextBox, "", ""},
-        {Kind::TextBox, "  \"C:\\a b\" ", "  \"C:\\a b\" "},
-        {Kind::TextBoxW, "", std::nullopt},
-        {Kind::TextBoxW, "eins\r\nzwei\r\n", "eins%cc%zwei%cc%"},
+        {Kind::TextBox, "", ""},    {Kind::TextBox, "  \"C:\\a b\" ", "  \"C:\\a b\" "},
+        {Kind::TextBoxW, "", ""},   {Kind::TextBoxW, "eins\r\nzwei\r\n", "eins%cc%zwei%cc%"},
         {Kind::CheckBox, "2", "2"},
     };
     QTemporaryDir dir;
@@ -79,7 +77,9 @@ TEST(WindowSettings, RestoredValueByKindSkipsWhatDoesNotConvert)
         {Kind::TextBox, "entworfen", std::nullopt, "entworfen"},
         {Kind::TextBox, "", "  \"zitiert\" ", "  \"zitiert\" "},
         {Kind::TextBoxW, "", "eins%cc%zwei", "eins\r\nzwei"},
-        {Kind::TextBoxW, "alt", "", "alt"},
+        {Kind::TextBoxW, "alt", "", ""},
+        {Kind::TextBoxW, "alt", std::nullopt, "alt"},
+        {Kind::CheckBox, "1", "", "1"},
         {Kind::CheckBox, "1", " 0", "0"},
         {Kind::CheckBox, "1", "abc", "1"},
         {Kind::FolderList, "/alt", "/gone", "/alt"},

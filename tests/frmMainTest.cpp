@@ -75,7 +75,7 @@ private slots:
                 m_answers.pop_front();
                 return a;
             });
-        WindowRunHost::SetOpenHook([](const QString &) {});
+        WindowRunHost::SetOpenHook([](const QString &) { return true; });
     }
     void init()
     {
@@ -133,6 +133,16 @@ private slots:
         QVERIFY(!w.cmdSave->isEnabled());
         QVERIFY(QFile::exists(AppPaths::LogPath()));
         QFile::remove(AppPaths::LogPath());
+
+        // Without a program for the log, a message names it.
+        WindowRunHost::SetOpenHook([](const QString &) { return false; });
+        w.cmdSave->setEnabled(true);
+        click(w.cmdSave);
+        WindowRunHost::SetOpenHook([](const QString &) { return true; });
+        QCOMPARE(
+            m_shown.back().text,
+            QStringLiteral("Für die Datei \"%1\" ist kein Programm zum Öffnen eingerichtet.").arg(AppPaths::LogPath()));
+        QFile::remove(AppPaths::LogPath());
     }
 
     void settingsSurviveARestart()
@@ -154,6 +164,29 @@ private slots:
         QVERIFY(!again.chkNS->isChecked());
         QCOMPARE(again.txtPattern->text(), QStringLiteral("*.txt;*.htm;*.inc;*.html;*.php"));
         QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
+
+        // A cancelled folder dialog keeps the folder for the label and the run.
+        WindowRunHost::SetFolderHook([](const QString &) { return QString(); });
+        click(again.cmdBackupFolder);
+        WindowRunHost::SetFolderHook(nullptr);
+        QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
+        QCOMPARE(again.lblBackupFolder->text(), QStringLiteral("Backupordner: /daten/sicherung/"));
+    }
+
+    // An emptied text box stays empty, and a typed start folder comes back as
+    // typed rather than as the tree writes it.
+    void emptiedTextAndTypedFolderSurviveARestart()
+    {
+        const QString typed = m_tree.path() + QLatin1Char('/');
+        for (const QString &replace : {QStringLiteral("Ersatzwort"), QString()}) {
+            frmMain w;
+            w.txtReplaceW->SetText(replace);
+            w.txtStartFolder->setText(typed);
+            w.close();
+        }
+        frmMain again;
+        QCOMPARE(again.txtReplaceW->Text(), QString());
+        QCOMPARE(again.txtStartFolder->text(), typed);
     }
 
     // On a 1366x768 laptop the window is 1024x700 at most: the list and its
@@ -328,20 +361,44 @@ private slots:
         QTRY_COMPARE(w.isVisible(), signal == 0);
     }
 
+    // A close during a run, a replace with backup too, stops the run and then
+    // closes; the backup archive is complete by then.
+    void closingDuringARunStopsItFirst_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("search") << 0;
+        QTest::newRow("replace with backup") << 1;
+    }
     void closingDuringARunStopsItFirst()
     {
+        QFETCH(int, mode);
         manyFiles();
+        QTemporaryDir backups;
         auto *w = new frmMain;
         w->setAttribute(Qt::WA_DeleteOnClose);
         QPointer<frmMain> alive(w);
-        fill(*w, QStringLiteral("Suchwort"));
+        fill(*w, QStringLiteral("Suchwort"), QStringLiteral("Ersatz"));
+        w->chkBackup->setChecked(mode == 1);
+        w->Run().BackupFolder = backups.path() + QLatin1Char('/');
+        m_answers = {RunHost::Answer::Yes};
         w->show();
-        // The close arrives while the run processes events.
-        QTimer::singleShot(0, w, [w] { w->close(); });
-        click(w->cmdStart[0]);
+        // The close arrives while the run processes events, once the backup
+        // holds a file.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, w, [w, mode, &backups] {
+            const QFileInfoList parts = QDir(backups.path()).entryInfoList({QStringLiteral("*.zip.part")});
+            if (mode == 0 || (!parts.isEmpty() && parts.front().size() > 0))
+                w->close();
+        });
+        poll.start(0);
+        click(w->cmdStart[mode]);
         QVERIFY(alive);
         QVERIFY(alive->Run().FilesSearched < 200);
         QTRY_VERIFY(!alive);
+        const QStringList zips = QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")});
+        QCOMPARE(zips.size(), mode);
+        if (mode == 1)
+            QVERIFY(bytesOf(backups.filePath(zips.front())).contains(QByteArray("PK\x05\x06", 4))); // end record
     }
 };
 

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -21,10 +22,16 @@ namespace {
 class Recorder : public IFileOpener
 {
 public:
-    void OpenWithEditor(const QString &path) override { calls << QStringLiteral("editor|") + path; }
-    void OpenFolder(const QString &folder) override { calls << QStringLiteral("folder|") + folder; }
-    void OpenWithDefaultApplication(const QString &path) override { calls << QStringLiteral("default|") + path; }
+    bool OpenWithEditor(const QString &path) override { return record(QStringLiteral("editor|") + path); }
+    bool OpenFolder(const QString &folder) override { return record(QStringLiteral("folder|") + folder); }
+    bool OpenWithDefaultApplication(const QString &path) override { return record(QStringLiteral("default|") + path); }
+    bool record(const QString &call)
+    {
+        calls << call;
+        return opens;
+    }
     QStringList calls;
+    bool opens = true; // false: as without a program for the file type
 };
 
 bool isGrey(const QTextCharFormat &f)
@@ -152,6 +159,24 @@ private slots:
             QTest::mouseClick(child<QPushButton>(w, QLatin1String(button)), Qt::LeftButton);
         QCOMPARE(recorder.calls,
                  (QStringList{"editor|" + path, QStringLiteral("folder|/home/u/Mein Ordner/"), "default|" + path}));
+        QVERIFY(!w.findChild<QMessageBox *>());
+
+        // Without a program each button says so and names the file or folder.
+        recorder.opens = false;
+        const QString file =
+            QStringLiteral("Für die Datei \"%1\" ist kein Programm zum Öffnen eingerichtet.").arg(path);
+        const std::pair<const char *, QString> cases[] = {
+            {"cmdEdit", file},
+            {"cmdExplorer",
+             QStringLiteral("Für den Ordner \"/home/u/Mein Ordner/\" ist kein Programm zum Öffnen eingerichtet.")},
+            {"cmdAnwendung", file}};
+        for (const auto &[button, text] : cases) {
+            QTest::mouseClick(child<QPushButton>(w, QLatin1String(button)), Qt::LeftButton);
+            auto *box = w.findChild<QMessageBox *>();
+            QVERIFY(box && box->isVisible());
+            QCOMPARE(box->text(), text);
+            delete box;
+        }
     }
 
     void oneViewerReloadsInPlace()

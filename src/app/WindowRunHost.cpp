@@ -230,9 +230,9 @@ QString WindowRunHost::BrowseForFolder(const QString &title)
 
 void WindowRunHost::OpenDocument(const QString &path)
 {
-    if (openHook()) {
-        openHook()(path);
-        return;
-    }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const bool opened = openHook() ? openHook()(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // Without a program for the file type nothing would happen at all.
+    if (!opened)
+        MessageBox(QStringLiteral("Für die Datei \"%1\" ist kein Programm zum Öffnen eingerichtet.").arg(path),
+                   Buttons::Ok, Icon::Exclamation, ApplicationTitle());
 }

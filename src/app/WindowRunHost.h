@@ -45,7 +45,8 @@ public:
     static void SetMessageHook(MessageHook hook);
     using FolderHook = std::function<QString(const QString &title)>;
     static void SetFolderHook(FolderHook hook);
-    using OpenHook = std::function<void(const QString &path)>;
+    // Stands in for the desktop; false as when no program opens the file.
+    using OpenHook = std::function<bool(const QString &path)>;
     static void SetOpenHook(OpenHook hook);
 
 private:

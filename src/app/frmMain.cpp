@@ -58,7 +58,9 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
 
     setWindowTitle(WindowCaption());
     lblInfo->clear();
-    if (!currentFolder().isEmpty())
+    // A restored start folder stays as typed; only without one does the
+    // tree's folder fill in.
+    if (txtStartFolder->text().isEmpty() && !currentFolder().isEmpty())
         txtStartFolder->setText(currentFolder());
     chkP_Click();
     txtPattern->setToolTip(QStringLiteral(
@@ -504,13 +506,9 @@ void frmMain::cmdStart_Click(int Index)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    // The backup exists only in memory until the pass ends: never close then.
-    if (m_run.HasBackupArchive()) {
-        event->ignore();
-        return;
-    }
     // A running pass is stopped first; the current file is finished and the
-    // window closes when the run has wound up.
+    // window closes when the run has wound up, which also completes the
+    // backup archive written so far.
     if (m_run.IsRunning()) {
         m_closeAfterRun = true;
         m_run.cmdAbbruch_Click();
@@ -551,7 +549,6 @@ void frmMain::loadSettings()
                 return true;
             }));
     };
-    addLine(txtStartFolder, QStringLiteral("txtStartFolder"));
     addLine(txtPattern, QStringLiteral("txtPattern"));
     addCheck(chkUnterordner, QStringLiteral("chkUnterordner"), -1);
     addCheck(chkAuchSchreibschutz, QStringLiteral("chkAuchSchreibschutz"), -1);
@@ -580,6 +577,9 @@ void frmMain::loadSettings()
             dirFolder_Change(v);
             return true;
         }));
+    // After the drive and the tree, which set the start folder too: the start
+    // folder comes back as typed, and the tree follows it.
+    addLine(txtStartFolder, QStringLiteral("txtStartFolder"));
 
     WindowSettings::MainWindowState state;
     for (auto &c : m_settings) {

@@ -87,10 +87,12 @@ void SearchRun::AddResultColumns(ListModel &list)
 
 void SearchRun::cmdBackupFolder_Click()
 {
-    BackupFolder = m_dialogs.BrowseForFolder(QStringLiteral("Bitte einen BackupOrdner auswählen oder neu anlegen..."));
-    if (BackupFolder.isEmpty())
+    // A cancelled dialog keeps the folder shown in the label for the next run.
+    const QString chosen =
+        m_dialogs.BrowseForFolder(QStringLiteral("Bitte einen BackupOrdner auswählen oder neu anlegen..."));
+    if (chosen.isEmpty())
         return;
-    BackupFolder = FileNames::AddBackslash(BackupFolder);
+    BackupFolder = FileNames::AddBackslash(chosen);
     m_view.SetBackupFolderCaption(QStringLiteral("Backupordner: ") + BackupFolder);
     m_view.SetBackupButtonToolTip(QStringLiteral("Backupordner auswählen oder erstellen?"));
 }

@@ -21,6 +21,8 @@ public:
     // The value, cut to MaxValueLength characters; "" when the key is missing.
     // Sections and keys compare case-insensitively and without outer blanks.
     QString ReadKey(const QString &section, const QString &key) const;
+    // Whether the key is there at all, an empty value included.
+    bool HasKey(const QString &section, const QString &key) const { return findKey(section, key) >= 0; }
 
     // Sets the value in memory, adding the section and key when missing. A
     // line break in the value is stored as "%cc%" so that it cannot split

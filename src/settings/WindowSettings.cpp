@@ -53,8 +53,8 @@ std::optional<QString> storedValue(const ISettingsControl &c)
         return c.SettingsValue();
     case Kind::TextBoxW: {
         QString text = c.SettingsValue();
-        text.replace(CrLf, LineBreakMark);
-        return text.isEmpty() ? std::nullopt : std::optional<QString>(text);
+        // An emptied box is stored empty, or the old text would come back.
+        return text.replace(CrLf, LineBreakMark);
     }
     case Kind::OptionButton:
         if (const auto b = toBool(c.SettingsValue()))
@@ -130,7 +130,10 @@ void WindowSettings::Load(const IniFile &ini, const QString &section, const std:
         if (!c || c->SettingsKind() == Kind::Other)
             continue;
         const QString stored = ini.ReadKey(section, ControlKey(*c));
-        if (stored.isEmpty())
+        // An empty value means an emptied text box; for the other kinds, and
+        // without the key, the control keeps its default.
+        const bool textBox = c->SettingsKind() == Kind::TextBox || c->SettingsKind() == Kind::TextBoxW;
+        if (stored.isEmpty() && !(textBox && ini.HasKey(section, ControlKey(*c))))
             continue;
         if (const auto value = restoredValue(c->SettingsKind(), stored))
             c->SetSettingsValue(*value);

@@ -1,5 +1,5 @@
-// Opens a file or folder through the desktop. Every failure is silent: the
-// viewer reports nothing when a program cannot be started.
+// Opens a file or folder through the desktop; a program that cannot be
+// started is reported to the caller, which tells the user.
 #include "DesktopFileOpener.h"
 
 #include "NativePath.h"
@@ -82,19 +82,20 @@ QStringList DesktopFileOpener::EditorCommand(const QString &path)
     return ExecCommand(execLineOf(desktopId), path);
 }
 
-void DesktopFileOpener::OpenWithEditor(const QString &path)
+bool DesktopFileOpener::OpenWithEditor(const QString &path)
 {
     const QStringList command = EditorCommand(path);
-    if (command.isEmpty() || !QProcess::startDetached(command.front(), command.mid(1)))
-        QDesktopServices::openUrl(NativePath::Url(path));
+    if (!command.isEmpty() && QProcess::startDetached(command.front(), command.mid(1)))
+        return true;
+    return QDesktopServices::openUrl(NativePath::Url(path));
 }
 
-void DesktopFileOpener::OpenFolder(const QString &folder)
+bool DesktopFileOpener::OpenFolder(const QString &folder)
 {
-    QDesktopServices::openUrl(NativePath::Url(folder));
+    return QDesktopServices::openUrl(NativePath::Url(folder));
 }
 
-void DesktopFileOpener::OpenWithDefaultApplication(const QString &path)
+bool DesktopFileOpener::OpenWithDefaultApplication(const QString &path)
 {
-    QDesktopServices::openUrl(NativePath::Url(path));
+    return QDesktopServices::openUrl(NativePath::Url(path));
 }

@@ -9,9 +9,9 @@
 class DesktopFileOpener : public IFileOpener
 {
 public:
-    void OpenWithEditor(const QString &path) override;
-    void OpenFolder(const QString &folder) override;
-    void OpenWithDefaultApplication(const QString &path) override;
+    bool OpenWithEditor(const QString &path) override;
+    bool OpenFolder(const QString &folder) override;
+    bool OpenWithDefaultApplication(const QString &path) override;
 
     // The command that opens path in a plain-text editor: the first known
     // graphical editor on the search path, else the desktop's application for

@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -229,20 +230,29 @@ void frmRTF::chkTop_Click()
 
 void frmRTF::cmdEdit_Click()
 {
-    if (!m_path.isEmpty())
-        opener().OpenWithEditor(m_path);
+    if (!m_path.isEmpty() && !opener().OpenWithEditor(m_path))
+        tellNoProgram(QStringLiteral("Für die Datei \"%1\" ist kein Programm zum Öffnen eingerichtet.").arg(m_path));
 }
 
 void frmRTF::cmdExplorer_Click()
 {
-    if (!m_path.isEmpty())
-        opener().OpenFolder(FileNames::FolderOf(m_path));
+    const QString folder = FileNames::FolderOf(m_path);
+    if (!m_path.isEmpty() && !opener().OpenFolder(folder))
+        tellNoProgram(QStringLiteral("Für den Ordner \"%1\" ist kein Programm zum Öffnen eingerichtet.").arg(folder));
 }
 
 void frmRTF::cmdAnwendung_Click()
 {
-    if (!m_path.isEmpty())
-        opener().OpenWithDefaultApplication(m_path);
+    if (!m_path.isEmpty() && !opener().OpenWithDefaultApplication(m_path))
+        tellNoProgram(QStringLiteral("Für die Datei \"%1\" ist kein Programm zum Öffnen eingerichtet.").arg(m_path));
+}
+
+void frmRTF::tellNoProgram(const QString &text)
+{
+    // Not modal to the program: the viewer and the main window stay usable.
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void frmRTF::RichTextBox1_Mouse()

@@ -61,6 +61,7 @@ private:
     void cmdEdit_Click();
     void cmdExplorer_Click();
     void cmdAnwendung_Click();
+    void tellNoProgram(const QString &text);
     void RichTextBox1_Mouse();
     void scrollToFirstRed();
 
