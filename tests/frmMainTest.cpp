@@ -170,7 +170,19 @@ private slots:
         click(again.cmdBackupFolder);
         WindowRunHost::SetFolderHook(nullptr);
         QCOMPARE(again.Run().BackupFolder, QStringLiteral("/daten/sicherung/"));
-        QCOMPARE(again.lblBackupFolder->text(), QStringLiteral("Backupordner: /daten/sicherung/"));
+        QCOMPARE(again.lblBackupFolder->FullText(), QStringLiteral("Backupordner: /daten/sicherung/"));
+
+        // A folder too long for the label is shortened in the middle, never
+        // cut off, and shown whole as the label's tool tip.
+        const QString longFolder = QStringLiteral("Backupordner: /daten/") + QString(300, QLatin1Char('x')) +
+                                   QStringLiteral("/sicherung-ende/");
+        again.lblBackupFolder->SetFullText(longFolder);
+        const QString shown = again.lblBackupFolder->text();
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QVERIFY(shown.startsWith(QLatin1Char('B')) && shown.endsWith(QLatin1Char('/')));
+        QVERIFY(again.lblBackupFolder->fontMetrics().horizontalAdvance(shown) <=
+                again.lblBackupFolder->contentsRect().width());
+        QCOMPARE(again.lblBackupFolder->toolTip(), longFolder);
     }
 
     // An emptied text box stays empty, and a typed start folder comes back as

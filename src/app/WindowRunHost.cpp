@@ -208,7 +208,7 @@ void WindowRunHost::CloseViewer()
 
 void WindowRunHost::SetBackupFolderCaption(const QString &text)
 {
-    m_window.lblBackupFolder->setText(text);
+    m_window.lblBackupFolder->SetFullText(text);
 }
 
 void WindowRunHost::SetBackupButtonToolTip(const QString &text)

@@ -221,7 +221,7 @@ void frmMain::buildOptions(QGridLayout &inputs, int &row)
     cmdBackupFolder = button(QStringLiteral("B"), QStringLiteral("Einen Backupordner auswählen oder erstellen."), this);
     cmdBackupFolder->setFixedWidth(32);
     backup->addWidget(cmdBackupFolder);
-    lblBackupFolder = new QLabel(QStringLiteral("Backupordner:"), this);
+    lblBackupFolder = new ElidedLabel(QStringLiteral("Backupordner:"), this);
     backup->addWidget(lblBackupFolder, 1);
     inputs.addLayout(backup, row++, 0, 1, 4);
     connect(cmdBackupFolder, &QPushButton::clicked, this, [this] { m_run.cmdBackupFolder_Click(); });
@@ -591,7 +591,7 @@ void frmMain::loadSettings()
     m_run.BackupFolder = state.BackupFolder;
     restoreWindow(state.Geometry, state.Maximized);
     if (!state.BackupFolder.isEmpty())
-        lblBackupFolder->setText(QStringLiteral("Backupordner: ") + state.BackupFolder);
+        lblBackupFolder->SetFullText(QStringLiteral("Backupordner: ") + state.BackupFolder);
 }
 
 void frmMain::restoreWindow(const QRect &geometry, bool maximized)

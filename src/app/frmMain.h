@@ -1,6 +1,7 @@
 // The main window: inputs, start buttons and the result list.
 #pragma once
 
+#include "ElidedLabel.h"
 #include "ICustomDraw.h"
 #include "SearchRun.h"
 #include "WidgetSettingsControl.h"
@@ -61,7 +62,7 @@ public:
     QCheckBox *chkAuchSchreibschutz;
     QCheckBox *chkNS;
     QCheckBox *chkBackup;
-    QLabel *lblBackupFolder;
+    ElidedLabel *lblBackupFolder;
     QPushButton *cmdBackupFolder;
     std::array<QPushButton *, 2> cmdStart{};
     QPushButton *cmdAbbruch;
