@@ -1,6 +1,8 @@
 // Opens folders below a start folder, and files in them, following no link.
 #include "BeneathOpener.h"
 
+#include "PosixFile.h"
+
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -155,22 +157,7 @@ int BeneathOpener::OpenFile(const char *name, bool followLink, struct stat &st) 
 {
     if (m_folderFd < 0)
         return -EBADF;
-    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
-    int fd;
-    do
-        fd = ::openat(m_folderFd, name, flags);
-    while (fd < 0 && errno == EINTR);
-    if (fd < 0)
-        return -errno;
-    int err = 0;
-    if (::fstat(fd, &st) != 0)
-        err = errno;
-    else if (!S_ISREG(st.st_mode))
-        err = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    if (err == 0)
-        return fd;
-    ::close(fd);
-    return -err;
+    return PosixFile::OpenRegularAt(m_folderFd, name, O_RDONLY | (followLink ? 0 : O_NOFOLLOW), &st);
 }
 
 int BeneathOpener::OpenFolderIn(int parentFd, const char *name)

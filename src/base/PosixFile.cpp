@@ -102,6 +102,11 @@ int PosixFile::OpenRegular(const char *path, int flags, struct stat *st)
     return openRegularAt(AT_FDCWD, path, flags, st);
 }
 
+int PosixFile::OpenRegularAt(int folder, const char *name, int flags, struct stat *st)
+{
+    return openRegularAt(folder, name, flags, st);
+}
+
 ssize_t PosixFile::ReadFull(int fd, void *data, std::size_t size)
 {
     return readFull(fd, static_cast<char *>(data), size, -1);

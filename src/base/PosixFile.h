@@ -18,6 +18,9 @@ public:
     // descriptor, or -errno: EISDIR for a folder, EINVAL for anything else
     // that is not a regular file. st, when given, receives the file's status.
     static int OpenRegular(const char *path, int flags, struct stat *st = nullptr);
+    // The same for name relative to the open folder (AT_FDCWD: the current
+    // folder); O_NOFOLLOW in flags refuses a link.
+    static int OpenRegularAt(int folder, const char *name, int flags, struct stat *st = nullptr);
 
     // Reads until size bytes are in or the file ends; the count read, or
     // -errno. Interrupted reads are resumed.

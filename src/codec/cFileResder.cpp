@@ -131,34 +131,6 @@ QString cFileResder::FileRead(const QString &sFileName, bool EnsureWinLFs, QByte
     return EnsureWinLFs ? ensureWinLineEnds(text) : text;
 }
 
-int cFileResder::ReadOpenFile(int fd, qint64 size, QString &text, QByteArray *rawBytes)
-{
-    text.clear();
-    Encoding = TextEncoding::Ansi;
-    thread_local QByteArray scratch; // as in FileRead
-    QByteArray &bytes = rawBytes ? *rawBytes : scratch;
-    bytes.resize(0);
-    if (size < 0 || static_cast<quint64>(size) > static_cast<quint64>(std::numeric_limits<qsizetype>::max()))
-        return EFBIG;
-    try {
-        bytes.resize(static_cast<qsizetype>(size));
-        const ssize_t got = PosixFile::ReadFull(fd, bytes.data(), static_cast<std::size_t>(size));
-        if (got < 0) {
-            bytes.resize(0);
-            return static_cast<int>(-got);
-        }
-        bytes.resize(static_cast<qsizetype>(got));
-        text = DecodeBytes(bytes, Encoding);
-    } catch (const std::bad_alloc &) {
-        Encoding = TextEncoding::Ansi;
-        bytes.resize(0);
-        return ENOMEM;
-    }
-    if (!rawBytes && bytes.capacity() > (64 << 20))
-        scratch = QByteArray();
-    return 0;
-}
-
 QByteArray cFileResder::EncodeText(const QString &text, TextEncoding encoding)
 {
     QByteArray out;

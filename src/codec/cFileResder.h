@@ -19,11 +19,6 @@ public:
     // so a caller can back them up or compare them without reading again.
     QString FileRead(const QString &sFileName, bool EnsureWinLFs = false, QByteArray *rawBytes = nullptr);
 
-    // The same for a file the caller opened (to be sure which file it reads):
-    // its first size bytes (its size when opened), or fewer when it shrank.
-    // 0 or errno; on failure text is empty and Encoding 0.
-    int ReadOpenFile(int fd, qint64 size, QString &text, QByteArray *rawBytes = nullptr);
-
     // Writes text as the whole content of the file; true when every byte was
     // written. This writes in place: callers that must never leave a file
     // half-written encode with EncodeText and replace the file themselves.

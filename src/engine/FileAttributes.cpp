@@ -40,8 +40,7 @@ FileAttributes::Status FileAttributes::Query(const QString &Path)
     struct stat st;
     if (!statOf(Path, st))
         return {};
-    return {static_cast<qint64>(st.st_size), attributesOf(Path, st), static_cast<int>(st.st_mode & 07777),
-            st.st_uid == ::geteuid()};
+    return {static_cast<qint64>(st.st_size), attributesOf(Path, st), static_cast<int>(st.st_mode & 07777)};
 }
 
 bool FileAttributes::SetAttributesLong(const QString &Path, int Attributes)

@@ -26,13 +26,12 @@ public:
     static qint64 Length(const QString &Path);
 
     // Size, attribute bits and permission bits with one query (all -1 when
-    // the file cannot be queried), and whether the current user owns it.
+    // the file cannot be queried).
     struct Status
     {
         qint64 length = -1;
         int attributes = -1;
         int mode = -1;
-        bool own = false;
     };
     static Status Query(const QString &Path);
 };
