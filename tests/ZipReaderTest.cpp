@@ -81,7 +81,12 @@ public:
         if (m_opened != Error::None)
             return m_opened;
         for (const ZipReader::Entry &e : m_reader.Entries()) {
-            const Error err = m_reader.Extract(e, [](const std::uint8_t *, std::size_t) { return 0; });
+            std::uint64_t delivered = 0;
+            const Error err = m_reader.Extract(e, [&](const std::uint8_t *, std::size_t n) {
+                delivered += n;
+                return 0;
+            });
+            EXPECT_LE(delivered, e.size) << "more data handed on than recorded";
             if (err != Error::None)
                 return err;
         }
@@ -300,6 +305,7 @@ TEST(ZipReader, DamageIsReportedAsWhatItIs)
         {"directory size past the file", set32(end + 12, 0x7FFFFFFF), {Error::BadDirectory}},
         {"directory offset past the file", set32(end + 16, 0xFFFFFF00), {Error::BadDirectory}},
         {"entry count high", flip(end + 10), {Error::BadDirectory}},
+        {"entry count low", flip(end + 10, 0x03), {Error::BadDirectory}},
         {"central signature", flip(directory), {Error::BadDirectory}},
         {"local signature", flip(0), {Error::BadEntry}},
         {"local name", flip(30), {Error::BadEntry}},
