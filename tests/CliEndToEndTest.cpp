@@ -139,6 +139,20 @@ TEST_F(Cli, ReplaceWritesWhatTheReferenceWrites)
             changed[u("/korpus") + path] = bytes;
     ASSERT_FALSE(changed.empty());
     EXPECT_EQ(snapshot(unpacked), changed);
+
+    // Undo: without --yes only a list, then every file back as it was, its
+    // replaced state in a second archive.
+    const QString archive = QDir(backups).filePath(zips.first());
+    r = run(cli, {u("--restore"), archive});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.count(u("wiederherstellen\t")), static_cast<qsizetype>(changed.size()));
+    EXPECT_EQ(snapshot(corpus), after);
+    r = run(cli, {u("--restore"), archive, u("--yes")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(u("Wiederherstellen abgeschlossen! %1 von %1 Dateien").arg(changed.size())))
+        << r.out.toStdString();
+    EXPECT_EQ(snapshot(corpus), before);
+    EXPECT_EQ(QDir(backups).entryList({u("backup-*.zip")}, QDir::Files).size(), 2);
 }
 
 TEST(CliUsage, UsageAndInputErrors)
@@ -149,6 +163,11 @@ TEST(CliUsage, UsageAndInputErrors)
 
     EXPECT_EQ(run(cli, {u("--bogus")}).exitCode, 2);
     EXPECT_EQ(run(cli, {u("--folder"), folder}).exitCode, 2); // no search text
+    for (const QStringList &wrong : {QStringList{u("--restore")},
+                                     {u("--restore"), u("x.zip"), u("--find"), u("a")},
+                                     {u("--find"), u("a"), u("--force")}})
+        EXPECT_EQ(run(cli, wrong).exitCode, 2) << wrong.join(u(" ")).toStdString();
+    EXPECT_EQ(run(cli, {u("--restore"), dir.filePath(u("a.txt"))}).exitCode, 1); // no archive
     const Result help = run(cli, {u("--help")});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith(u("Aufruf: velmora-cli")));

@@ -38,11 +38,13 @@ std::map<QString, QByteArray> extracted(const QString &partial)
 }
 
 // Extracts an archive with Python's zipfile (an independent reader) and
-// returns name -> bytes; unzip and zipfile check the archive's CRCs first.
+// returns name -> bytes; unzip and zipfile check the archive's CRCs first,
+// and all three readers take the entries' extra fields.
 std::map<QString, QByteArray> unzip(const QString &archive)
 {
     QTemporaryDir out;
-    const QString cmd = QStringLiteral("unzip -tqq '%1' >/dev/null && python3 -m zipfile -t '%1' >/dev/null && "
+    const QString cmd = QStringLiteral("unzip -tqq '%1' >/dev/null && bsdtar -tf '%1' >/dev/null && "
+                                       "python3 -m zipfile -t '%1' >/dev/null && "
                                        "python3 -m zipfile -e '%1' '%2'")
                             .arg(archive, out.path());
     EXPECT_EQ(std::system(cmd.toLocal8Bit().constData()), 0) << cmd.toStdString();

@@ -5,7 +5,6 @@
 #include "TestSupport.h"
 #include "ZipStreamWriter.h"
 #include "cMemoryStream.h"
-#include "cZipArchive.h"
 
 #include <fcntl.h>
 #include <functional>
@@ -162,31 +161,6 @@ TEST(ZipReader, ReadsWhatZipStreamWriterWrites)
         EXPECT_LE(largestPiece, 256u * 1024);
     }
     EXPECT_EQ(ZipReader::ExtraBlock(entries[4].extra, 0x5455), std::string("\x01\x11\x22\x33\x44", 5));
-}
-
-TEST(ZipReader, ReadsWhatCZipArchiveWrites)
-{
-    cZipArchive zip;
-    const std::vector<std::pair<std::string, ByteArray>> inputs = {
-        {"a/Übersicht.txt", Prose(300000, 5)}, {"b.bin", RandomBytes(1000, 6)}, {"漢字.txt", Prose(10, 7)}};
-    for (const auto &[name, data] : inputs) {
-        auto s = std::make_shared<cMemoryStream>();
-        s->SetContents(data);
-        ASSERT_TRUE(zip.AddFile(s, name));
-    }
-    auto memory = std::make_shared<cMemoryStream>();
-    ASSERT_TRUE(zip.CompressArchive(memory, "Kommentar", 6, -2)) << zip.LastError();
-    Archive a(text(memory->Contents()));
-    ASSERT_EQ(a.m_opened, Error::None);
-    ASSERT_EQ(a.m_reader.Entries().size(), inputs.size());
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-        const ZipReader::Entry &e = a.m_reader.Entries()[i];
-        const ZipFileInfo info = *zip.FileInfo(int(i));
-        EXPECT_EQ(e.name, info.FileName);
-        EXPECT_EQ(std::make_tuple(e.method, e.crc, e.localOffset),
-                  std::make_tuple(info.Method, info.Crc32, std::uint64_t(info.Offset)));
-        EXPECT_EQ(a.data(e), text(inputs[i].second)) << e.name;
-    }
 }
 
 TEST(ZipReader, ReadsZip64EndRecords)

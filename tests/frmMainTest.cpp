@@ -127,6 +127,19 @@ private slots:
         QCOMPARE(QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")}).size(), 1);
         QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Ersetzen abgeschlossen! In 1 Datei von 2 ")));
 
+        // "Rückgängig…" puts the file back once the question is answered.
+        QCOMPARE(w.cmdUndo->toolTip(), QStringLiteral("Dateien aus einem Backup-Archiv wiederherstellen"));
+        const QString archive = backups.filePath(QDir(backups.path()).entryList({QStringLiteral("backup-*.zip")})[0]);
+        WindowRunHost::SetFolderHook([&archive](const QString &) { return archive; });
+        m_shown.clear();
+        m_answers = {RunHost::Answer::Yes};
+        click(w.cmdUndo);
+        WindowRunHost::SetFolderHook(nullptr);
+        QCOMPARE(treeBytes(QStringLiteral("web/a.txt")), QByteArray("ein Wort"));
+        QCOMPARE(m_shown.size(), std::size_t(1));
+        QVERIFY(m_shown[0].text.startsWith(QStringLiteral("1 Datei aus dem Backup vom ")));
+        QVERIFY(w.lblInfo->text().startsWith(QStringLiteral("Wiederherstellen abgeschlossen! 1 von 1 Datei ")));
+
         // The log button tells where the log goes, writes one report there and is then disabled.
         QVERIFY(w.cmdSave->toolTip().endsWith(QStringLiteral("Protokolldatei: ") + AppPaths::LogPath()));
         click(w.cmdSave);
@@ -363,8 +376,20 @@ private slots:
         frmMain w;
         fill(w, QStringLiteral("Suchwort"));
         w.show();
-        QTimer::singleShot(0, w.cmdAbbruch, [&w, signal] { signal ? (void)std::raise(signal) : click(w.cmdAbbruch); });
+        // Stopped as soon as it can be; the undo button is off meanwhile.
+        bool undoDuringRun = true;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, w.cmdAbbruch, [&] {
+            if (!w.cmdAbbruch->isEnabled())
+                return;
+            poll.stop();
+            undoDuringRun = w.cmdUndo->isEnabled();
+            signal ? (void)std::raise(signal) : click(w.cmdAbbruch);
+        });
+        poll.start(0);
         click(w.cmdStart[0]);
+        QVERIFY(!undoDuringRun);
+        QVERIFY(w.cmdUndo->isEnabled());
         QVERIFY(w.Run().FilesSearched < 200);
         QCOMPARE(w.Run().StopSignal(), signal);
         QCOMPARE(w.picProgress->Current().Caption, QStringLiteral("Vorgang durch Benutzer abgebrochen bei: "));

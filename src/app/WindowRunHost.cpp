@@ -139,7 +139,7 @@ void WindowRunHost::SetInputsEnabled(bool on)
 {
     m_sinceEvents.invalidate(); // a run starts or ends: let the next events through at once
     for (QWidget *w : std::initializer_list<QWidget *>{m_window.cmdStart[0], m_window.cmdStart[1], m_window.drvFolder,
-                                                       m_window.dirFolder, m_window.txtPattern})
+                                                       m_window.dirFolder, m_window.txtPattern, m_window.cmdUndo})
         w->setEnabled(on);
 }
 
@@ -226,6 +226,14 @@ QString WindowRunHost::BrowseForFolder(const QString &title)
     if (folderHook())
         return folderHook()(title);
     return QFileDialog::getExistingDirectory(&m_window, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+QString WindowRunHost::BrowseForArchive(const QString &folder)
+{
+    const QString title = QStringLiteral("Backup-Archiv zum Wiederherstellen wählen");
+    if (folderHook())
+        return folderHook()(title);
+    return QFileDialog::getOpenFileName(&m_window, title, folder, QStringLiteral("Backup-Archive (backup-*.zip)"));
 }
 
 void WindowRunHost::OpenDocument(const QString &path)

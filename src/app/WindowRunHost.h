@@ -38,6 +38,9 @@ public:
     void SetBackupButtonToolTip(const QString &text) override;
     void FocusPattern() override;
     QString BrowseForFolder(const QString &title) override;
+    // The file dialog for a backup archive, opened in folder; the folder
+    // hook answers it in tests.
+    QString BrowseForArchive(const QString &folder);
     void OpenDocument(const QString &path) override;
 
     // Tests answer message boxes and pick folders here instead of a dialog.

@@ -6,6 +6,7 @@
 #include "ListModel.h"
 #include "ListView.h"
 #include "ProgressBox.h"
+#include "RestoreRun.h"
 #include "TextBoxW.h"
 #include "WindowSettings.h"
 #include "frmRTF.h"
@@ -14,6 +15,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -223,8 +225,12 @@ void frmMain::buildOptions(QGridLayout &inputs, int &row)
     backup->addWidget(cmdBackupFolder);
     lblBackupFolder = new ElidedLabel(QStringLiteral("Backupordner:"), this);
     backup->addWidget(lblBackupFolder, 1);
+    cmdUndo =
+        button(QStringLiteral("Rückgängig…"), QStringLiteral("Dateien aus einem Backup-Archiv wiederherstellen"), this);
+    backup->addWidget(cmdUndo);
     inputs.addLayout(backup, row++, 0, 1, 4);
     connect(cmdBackupFolder, &QPushButton::clicked, this, [this] { m_run.cmdBackupFolder_Click(); });
+    connect(cmdUndo, &QPushButton::clicked, this, &frmMain::cmdUndo_Click);
 }
 
 void frmMain::buildStartButtons(QGridLayout &inputs, int &row)
@@ -251,7 +257,12 @@ void frmMain::buildStartButtons(QGridLayout &inputs, int &row)
     inputs.addLayout(buttons, row++, 0, 1, 4);
     connect(cmdStart[0], &QPushButton::clicked, this, [this] { cmdStart_Click(0); });
     connect(cmdStart[1], &QPushButton::clicked, this, [this] { cmdStart_Click(1); });
-    connect(cmdAbbruch, &QPushButton::clicked, this, [this] { m_run.cmdAbbruch_Click(); });
+    connect(cmdAbbruch, &QPushButton::clicked, this, [this] {
+        if (m_restore)
+            m_restore->Stop();
+        else
+            m_run.cmdAbbruch_Click();
+    });
     connect(cmdSave, &QPushButton::clicked, this, [this] { m_run.cmdSave_Click(); });
 }
 
@@ -279,9 +290,10 @@ void frmMain::setFocusOrder()
     // have their final editors, which join the focus chain at its end.
     std::vector<QWidget *> order = {drvFolder, dirFolder, filFolder, txtStartFolder, txtPattern};
     order.insert(order.end(), chkP.begin(), chkP.end());
-    order.insert(order.end(), {txtFindW->Editor(), cmdClear[0], cmdSwap, cmdClear[1], txtReplaceW->Editor(),
-                               chkUnterordner, chkCaseSensitive, chkNurGanzeWorte, chkNS, chkAuchSchreibschutz,
-                               chkBackup, cmdBackupFolder, cmdStart[0], cmdStart[1], cmdAbbruch, cmdSave, ListView1});
+    order.insert(order.end(),
+                 {txtFindW->Editor(), cmdClear[0], cmdSwap, cmdClear[1], txtReplaceW->Editor(), chkUnterordner,
+                  chkCaseSensitive, chkNurGanzeWorte, chkNS, chkAuchSchreibschutz, chkBackup, cmdBackupFolder, cmdUndo,
+                  cmdStart[0], cmdStart[1], cmdAbbruch, cmdSave, ListView1});
     for (std::size_t i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
@@ -504,8 +516,32 @@ void frmMain::cmdStart_Click(int Index)
         QTimer::singleShot(0, this, &QWidget::close);
 }
 
+void frmMain::cmdUndo_Click()
+{
+    if (m_run.IsRunning() || m_restore)
+        return;
+    const QString archive = m_host.BrowseForArchive(m_run.BackupFolder);
+    if (archive.isEmpty())
+        return;
+    // The state before the restore goes where the user keeps backups, or
+    // beside the archive when no backup folder was ever chosen.
+    const QString saveTo = m_run.BackupFolder.isEmpty() ? QFileInfo(archive).absolutePath() : m_run.BackupFolder;
+    RestoreRun restore(m_host, m_host);
+    m_restore = &restore;
+    restore.Run(archive, txtStartFolder->text(), saveTo);
+    m_restore = nullptr;
+    if (m_closeAfterRun || restore.StopSignal() != 0)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    if (m_restore) {
+        m_closeAfterRun = true;
+        m_restore->Stop();
+        event->ignore();
+        return;
+    }
     // A running pass is stopped first; the current file is finished and the
     // window closes when the run has wound up, which also completes the
     // backup archive written so far.

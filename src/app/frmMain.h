@@ -13,6 +13,7 @@
 #include <vector>
 
 class ListView;
+class RestoreRun;
 class ProgressBox;
 class QBoxLayout;
 class QCheckBox;
@@ -64,6 +65,7 @@ public:
     QCheckBox *chkBackup;
     ElidedLabel *lblBackupFolder;
     QPushButton *cmdBackupFolder;
+    QPushButton *cmdUndo;
     std::array<QPushButton *, 2> cmdStart{};
     QPushButton *cmdAbbruch;
     QPushButton *cmdSave;
@@ -83,6 +85,8 @@ public:
     void ListView1_DblClick(int row);
     void ListView1_ItemCheck();
     void cmdStart_Click(int Index);
+    // Restores the files of a replace run from the backup archive the user picks.
+    void cmdUndo_Click();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -122,6 +126,7 @@ private:
     SearchRun m_run;
     QFileSystemModel *m_folders;
     std::vector<std::unique_ptr<WidgetSettingsControl>> m_settings;
+    RestoreRun *m_restore = nullptr; // while a restore runs
     bool m_closeAfterRun = false;
     bool m_settingsSaved = false;
     // The tree keeps the start folder in view while folders load, until the

@@ -4,6 +4,7 @@
 #include "ConsolePrinter.h"
 #include "FileAttributes.h"
 #include "NativePath.h"
+#include "RestoreRun.h"
 #include "SearchRun.h"
 #include "Utf8.h"
 #include "cFileResder.h"
@@ -11,6 +12,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 #include <unistd.h>
@@ -39,6 +42,13 @@ const char *const Usage =
     "  -0, --null            jede Dateizeile mit einem NUL-Byte statt eines Zeilenendes abschließen,\n"
     "                        den Pfad unverändert ausgeben und die Zusammenfassung auf die\n"
     "                        Fehlerausgabe schreiben (für Skripte)\n"
+    "  --restore ARCHIV      die Dateien eines Ersetzen-Laufs aus seinem Backup-Archiv wiederherstellen:\n"
+    "                        ohne --yes nur anzeigen, was geschähe; --folder nennt den Startordner\n"
+    "                        des Laufs (nötig bei Archiven ohne verzeichnete Pfade), --backup-folder\n"
+    "                        wohin der jetzige Stand vorher gesichert wird (Standard: der Ordner\n"
+    "                        des Archivs)\n"
+    "  --force               mit --restore auch Dateien wiederherstellen, die seit dem Lauf\n"
+    "                        geändert wurden (ihr jetziger Inhalt wird ebenfalls gesichert)\n"
     "  --help                diese Hilfe\n"
     "  --version             Programmname und Version ausgeben\n"
     "\n"
@@ -69,9 +79,10 @@ const ValueOption ValueOptions[] = {
     {"replace", "--replace braucht einen Text."},
     {"replace-file", "--replace-file braucht eine Datei."},
     {"backup-folder", "--backup-folder braucht einen Ordner."},
+    {"restore", "--restore braucht ein Backup-Archiv."},
 };
 const char *const Flags[] = {"subfolders", "case-sensitive", "whole-words", "read-only", "yes",
-                             "log",        "help",           "version"};
+                             "log",        "help",           "version",     "force"};
 
 int usageError(const QString &message)
 {
@@ -136,8 +147,10 @@ TextFile readUtf8File(const QString &path, QString &out)
 struct Call
 {
     RunOptions options;
-    bool replace = false, yes = false, log = false, null = false;
+    bool replace = false, yes = false, log = false, null = false, force = false;
     QString backupFolder;
+    QString restore;      // the archive to restore from
+    QString restoreStart; // the start folder given for it
 };
 
 // Reads the arguments into call; returns -1 to go on, else the exit status.
@@ -219,9 +232,62 @@ int parse(const QStringList &args, Call &call)
         call.backupFolder = absolute(v);
         o.chkBackup = 1;
     }
+    call.force = parser.isSet(QStringLiteral("force"));
+    if (parser.isSet(QStringLiteral("restore"))) {
+        if (haveFind || call.replace)
+            return usageError(QStringLiteral("--restore verträgt sich nicht mit einem Such- oder Ersatztext."));
+        call.restore = absolute(parser.value(QStringLiteral("restore")));
+        if (parser.isSet(QStringLiteral("folder")))
+            call.restoreStart = o.txtStartFolder;
+        if (call.backupFolder.isEmpty())
+            call.backupFolder = QFileInfo(call.restore).absolutePath();
+        return -1;
+    }
+    if (call.force)
+        return usageError(QStringLiteral("--force gilt nur mit --restore."));
     if (!haveFind)
         return usageError(QStringLiteral("Es fehlt der Suchtext (--find oder --find-file)."));
     return -1;
+}
+
+// --restore: without --yes, what would happen, file by file.
+int restore(const Call &call)
+{
+    ConsoleHost host(call.options, call.yes);
+    RestoreRun run(host, host);
+    if (const QString fault = run.Plan(call.restore, call.restoreStart); !fault.isEmpty()) {
+        print(stderr, fault + QLatin1Char('\n'));
+        return 1;
+    }
+    if (!call.yes) {
+        bool allGo = true;
+        for (const RestoreRun::Item &item : run.Items()) {
+            using State = RestoreRun::State;
+            const bool go = item.state == State::Restore || (call.force && item.state == State::Changed);
+            allGo = allGo && (go || item.state == State::Original);
+            const QString action = go ? QStringLiteral("wiederherstellen") : RestoreRun::Reason(item);
+            const QByteArray row = action.toLocal8Bit() + '\t' + ConsolePrinter::Escaped(item.native) + '\n';
+            std::fwrite(row.constData(), 1, static_cast<std::size_t>(row.size()), stdout);
+        }
+        QString text = run.ConfirmationText();
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        print(stdout, text + QStringLiteral("\n\nOhne --yes wird nichts geändert.\n"));
+        return allGo ? 0 : 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    run.Execute(call.backupFolder + QLatin1Char('/'), call.force);
+    print(stdout, run.Summary(static_cast<double>(timer.elapsed()) / 1000.0) + QLatin1Char('\n'));
+    if (!run.SavedArchive().isEmpty())
+        print(stdout, QStringLiteral("Vorheriger Stand gesichert in: ") + NativePath::Display(run.SavedArchive()) +
+                          QLatin1Char('\n'));
+    QString missed = run.NotRestoredText(UnreadableFiles::All);
+    missed.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    if (!missed.isEmpty())
+        print(stderr, missed + QLatin1Char('\n'));
+    if (run.StopSignal() != 0)
+        return 128 + run.StopSignal();
+    return missed.isEmpty() && !host.MessageShown() ? 0 : 1;
 }
 
 } // namespace
@@ -232,6 +298,8 @@ int main(int argc, char *argv[])
     Call call;
     if (const int status = parse(nativeArguments(argc, argv), call); status >= 0)
         return status;
+    if (!call.restore.isEmpty())
+        return restore(call);
 
     ConsoleHost host(call.options, call.yes);
     SearchRun run(host, host);

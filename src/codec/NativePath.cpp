@@ -3,6 +3,7 @@
 
 #include "Utf8Kernel.h"
 
+#include <QDir>
 #include <cstring>
 
 namespace {
@@ -64,4 +65,14 @@ QUrl NativePath::Url(const QString &path)
     if (!HasEscapes(path))
         return QUrl::fromLocalFile(path);
     return QUrl(QStringLiteral("file://") + QString::fromLatin1(Encode(path).toPercentEncoding("/")), QUrl::StrictMode);
+}
+
+QByteArray NativePath::AbsoluteBytes(const QString &path)
+{
+    QByteArray native = Encode(path);
+    if (!native.startsWith('/'))
+        native = Encode(QDir::currentPath()) + '/' + native;
+    while (native.size() > 1 && native.endsWith('/'))
+        native.chop(1);
+    return native;
 }

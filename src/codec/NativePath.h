@@ -22,6 +22,9 @@ public:
     // (typed by a user) is plain UTF-8; an unpaired surrogate outside the
     // escape range becomes U+FFFD.
     static QByteArray Encode(QStringView path);
+    // The bytes of path made absolute against the working folder, without a
+    // closing separator ("/" stays); links and ".." in it stay as they are.
+    static QByteArray AbsoluteBytes(const QString &path);
 
     // What a user sees: every escaped byte as U+FFFD.
     static QString Display(const QString &path);

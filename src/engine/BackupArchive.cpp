@@ -1,6 +1,7 @@
 // The backup of one replace pass: each original written to a ZIP archive on disk before its file changes.
 #include "BackupArchive.h"
 
+#include "BackupRecord.h"
 #include "FileNames.h"
 #include "LocaleDateTime.h"
 #include "NativePath.h"
@@ -8,6 +9,7 @@
 #include "ZipStreamWriter.h"
 
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -49,6 +51,7 @@ QString randomSuffix()
 BackupArchive::BackupArchive(const QString &folder, const QString &startFolder, const QDateTime &now,
                              const QLocale &locale)
     : m_folder(FileNames::AddBackslash(folder)), m_nameBase(FileNames::FolderOf(startFolder)),
+      m_start(startFolder.isEmpty() ? QByteArray() : NativePath::AbsoluteBytes(startFolder)),
       m_stem(QStringLiteral("backup-") + LocaleDateTime::ForFileName(now, locale))
 {
     m_path = m_folder + m_stem + QStringLiteral(".zip");
@@ -112,9 +115,19 @@ bool BackupArchive::partialIsOurs() const
            mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
 }
 
-bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes)
+bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes, std::uint32_t mode)
 {
     m_lastError.clear();
+    m_lastRecord.reset();
+    auto record = std::make_unique<BackupRecord>();
+    record->path = NativePath::AbsoluteBytes(path);
+    record->mode = mode;
+    // Below the start folder the restore walks as the run did; a file from
+    // elsewhere (a row of an earlier search) from its own folder.
+    const bool below = m_start.size() > 1 && record->path.startsWith(m_start + '/');
+    record->startLength =
+        static_cast<std::uint16_t>(below ? m_start.size() : std::max<qsizetype>(record->path.lastIndexOf('/'), 1));
+    const std::string extra = record->Encode();
     int err = m_writer ? 0 : createPartial();
     if (err == 0) {
         ZipStreamWriter::Entry entry;
@@ -122,6 +135,7 @@ bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes)
         // cannot be decoded (and so flagged as UTF-8).
         entry.name = NativePath::Display(EntryName(path)).toStdString();
         entry.modified = localNow();
+        entry.extra.assign(extra.begin(), extra.end());
         err = m_writer->Add(entry, reinterpret_cast<const std::uint8_t *>(bytes.constData()),
                             static_cast<std::size_t>(bytes.size()));
     }
@@ -133,7 +147,20 @@ bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes)
         return false;
     }
     ++m_added;
+    m_lastRecord = std::move(record);
     return true;
+}
+
+void BackupArchive::Written(std::uint64_t size, std::uint32_t crc)
+{
+    if (!m_lastRecord || !m_writer)
+        return;
+    m_lastRecord->written = true;
+    m_lastRecord->writtenSize = size;
+    m_lastRecord->writtenCrc = crc;
+    const std::string extra = m_lastRecord->Encode();
+    m_writer->SetCentralExtra(m_writer->EntryCount() - 1, ByteArray(extra.begin(), extra.end()));
+    m_lastRecord.reset();
 }
 
 int BackupArchive::publish()

@@ -5,8 +5,10 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <cstdint>
 #include <memory>
 
+struct BackupRecord;
 class ZipStreamWriter;
 
 // The entries go one by one into a partial file in the backup folder,
@@ -45,8 +47,12 @@ public:
 
     // Writes the bytes a file holds before it changes as the file's entry
     // and flushes them to the disk; true only then. On false (LastError says
-    // why) the archive is as it was before the call.
-    bool AddFile(const QString &path, const QByteArray &bytes);
+    // why) the archive is as it was before the call. The entry records the
+    // file's absolute path and mode, so that it can be put back.
+    bool AddFile(const QString &path, const QByteArray &bytes, std::uint32_t mode = 0);
+    // Records what took the place of the last file added: a restore puts the
+    // original back only where the file still holds exactly that.
+    void Written(std::uint64_t size, std::uint32_t crc);
     int EntryCount() const { return m_added; }
     const QString &LastError() const { return m_lastError; }
 
@@ -69,6 +75,7 @@ private:
     QString m_folder;
     QString m_path;
     QString m_nameBase; // where entry names start
+    QByteArray m_start; // the start folder, absolute, without a trailing separator
     QString m_stem;     // "backup-" + the date and time
     QString m_partialPath;
     QByteArray m_partialName;
@@ -77,5 +84,6 @@ private:
     int m_fd = -1;
     std::unique_ptr<ZipStreamWriter> m_writer;
     int m_added = 0;
+    std::unique_ptr<BackupRecord> m_lastRecord; // of the last entry added
     bool m_partialKept = false;
 };

@@ -2,6 +2,7 @@
 #include "FilePass.h"
 
 #include "BackupArchive.h"
+#include "Crc32.h"
 #include "NativePath.h"
 #include "PosixFile.h"
 #include "SafeFileWriter.h"
@@ -219,10 +220,10 @@ void FilePass::replaceFile(int fd, const struct stat &st, const char *name, File
     r.count = plan.count;
     r.encoding = plan.encoding;
     if (plan.end == ChunkedSearch::End::Done)
-        r.outcome = replaceStep(r.path, name, raw, replacement, plan, r.error);
+        r.outcome = replaceStep(r.path, name, st.st_mode, raw, replacement, plan, r.error);
 }
 
-FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name, const QByteArray &raw,
+FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name, mode_t mode, const QByteArray &raw,
                                           const QString &replacement, const ChunkedSearch::Replaced &plan,
                                           QString &error)
 {
@@ -236,7 +237,7 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
         return Outcome::LossyNewText;
     // The archive gets exactly the bytes the write will replace: the writer
     // refuses the file if it no longer holds them.
-    if (m_backup && !m_backup->AddFile(path, raw)) {
+    if (m_backup && !m_backup->AddFile(path, raw, mode)) {
         error = m_backup->LastError();
         return Outcome::BackupFailed;
     }
@@ -245,11 +246,20 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
     // The new content is made a second time and goes to the disk as it comes,
     // relative to the folder the file was read from. Once the original is in
     // the backup, the file is finished whatever the stop button says.
+    // What goes to the disk is summed up for the backup as it goes: the last
+    // production (a write in place may follow a failed one) is the content.
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
     const PosixFile::Producer produce = [&](const PosixFile::Put &put) {
         int err = 0;
+        size = 0;
+        crc = 0xFFFFFFFF;
         const auto write = [&](QByteArrayView piece) {
-            if (err == 0)
-                err = put(piece.data(), static_cast<std::size_t>(piece.size()));
+            if (err != 0)
+                return;
+            err = put(piece.data(), static_cast<std::size_t>(piece.size()));
+            crc = Crc32Update(crc, piece.data(), static_cast<std::size_t>(piece.size()));
+            size += static_cast<std::uint64_t>(piece.size());
         };
         m_search.ReplaceBytes(raw, replacement, write, [] { return false; });
         return err;
@@ -258,6 +268,8 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
         SafeFileWriter::ReplaceAt(m_folders.FolderFd(), QByteArray(name), raw, produce);
     switch (written.status) {
     case SafeFileWriter::Status::Written:
+        if (m_backup)
+            m_backup->Written(size, ~crc);
         return Outcome::Written;
     case SafeFileWriter::Status::Gone:
         return Outcome::GoneBeforeWrite;

@@ -72,7 +72,7 @@ public:
 private:
     void searchFile(int fd, FileResult &r);
     void replaceFile(int fd, const struct stat &st, const char *name, FileResult &r);
-    FileResult::Outcome replaceStep(const QString &path, const char *name, const QByteArray &raw,
+    FileResult::Outcome replaceStep(const QString &path, const char *name, mode_t mode, const QByteArray &raw,
                                     const QString &replacement, const ChunkedSearch::Replaced &plan, QString &error);
     // Whether the stop flag was set while a file was worked on.
     bool stopRequested();

@@ -38,10 +38,16 @@ void UnreadableFiles::AddEntry(const QString &path, int error)
 
 QString UnreadableFiles::Message(const std::vector<Entry> &entries, const QLocale &locale, std::size_t shown)
 {
+    return Message(QStringLiteral("Folgende Dateien und Ordner konnten nicht gelesen werden:"), entries, locale, shown);
+}
+
+QString UnreadableFiles::Message(const QString &heading, const std::vector<Entry> &entries, const QLocale &locale,
+                                 std::size_t shown)
+{
     if (entries.empty())
         return QString();
     const QString crLf = QStringLiteral("\r\n");
-    QString text = QStringLiteral("Folgende Dateien und Ordner konnten nicht gelesen werden:") + crLf;
+    QString text = heading + crLf;
     shown = std::min(shown, entries.size());
     for (std::size_t i = 0; i < shown; ++i)
         text += crLf + entries[i].displayPath + QStringLiteral(" – ") + entries[i].reason;

@@ -29,6 +29,9 @@ public:
     // The message text: the first `shown` entries with their reasons, then
     // how many more there are. Empty when everything could be read.
     static QString Message(const std::vector<Entry> &entries, const QLocale &locale, std::size_t shown = 20);
+    // The same list under another heading.
+    static QString Message(const QString &heading, const std::vector<Entry> &entries, const QLocale &locale,
+                           std::size_t shown);
 
     static constexpr std::size_t All = std::numeric_limits<std::size_t>::max();
 

@@ -206,6 +206,14 @@ int ZipStreamWriter::cutAt(std::uint64_t end)
     return 0;
 }
 
+bool ZipStreamWriter::SetCentralExtra(std::uint64_t index, ByteArray extra)
+{
+    if (index >= m_entries.size() || extra.size() > 0xFFFF)
+        return false;
+    m_entries[index].header.extra = std::move(extra);
+    return true;
+}
+
 int ZipStreamWriter::Finish(const std::string &comment)
 {
     int err = 0;

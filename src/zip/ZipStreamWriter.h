@@ -57,6 +57,12 @@ public:
     // the entries, and Finish may be called again.
     int Finish(const std::string &comment = {});
 
+    // Gives the central record of an entry already added another extra field
+    // than its local header has: what became known only after the entry was
+    // written. false for an index past the last entry or a field longer than
+    // 65,535 bytes.
+    bool SetCentralExtra(std::uint64_t index, ByteArray extra);
+
     std::uint64_t EntryCount() const { return m_entries.size(); }
     // Where the next entry starts: the size of the local entries so far.
     std::uint64_t End() const { return m_end; }
