@@ -56,8 +56,9 @@ protected:
                 return m_backups.filePath(a);
         return QString();
     }
-    // A restore of archive with force, saving into the backup folder.
-    RestoreRun &restore(const QString &archive, const QString &start = QString(), bool force = false)
+    // A restore of archive, saving into the backup folder (archive may name
+    // the last restore's own archive, so it is taken by value).
+    RestoreRun &restore(QString archive, QString start = QString(), bool force = false)
     {
         m_restore = std::make_unique<RestoreRun>(host, host);
         planned = m_restore->Plan(archive, start);

@@ -380,7 +380,7 @@ private slots:
         bool undoDuringRun = true;
         QTimer poll;
         connect(&poll, &QTimer::timeout, w.cmdAbbruch, [&] {
-            if (!w.cmdAbbruch->isEnabled())
+            if (w.cmdStart[0]->isEnabled()) // the inputs go off once the run is under way
                 return;
             poll.stop();
             undoDuringRun = w.cmdUndo->isEnabled();
