@@ -222,6 +222,14 @@ TEST(FilePass, AnotherFileInThePlaceOfTheCollectedOneCountsAsGone)
 }
 
 // A file larger than one piece of text (4 MiB), then a small one.
+// The hooks below run between the pieces of a file only on the pass's own
+// thread; a search read ahead runs them while it waits.
+struct OneThread
+{
+    OneThread() { FilePass::SetThreads(1); }
+    ~OneThread() { FilePass::SetThreads(0); }
+};
+
 struct LargeThenSmall
 {
     bool largeUnchanged() const { return bytesOf(items[0].path) == large; }
@@ -236,6 +244,7 @@ struct LargeThenSmall
 // as too large; the pass goes on with the next.
 TEST(FilePass, FileWithoutEnoughMemoryIsReportedAndThePassGoesOn)
 {
+    const OneThread inOrder; // the hook stands for a point inside the file
     const auto noMemory = [] { throw std::bad_alloc(); };
     for (const RunMode mode : {RunMode::SearchOnly, RunMode::SearchAndReplace}) {
         SCOPED_TRACE(static_cast<int>(mode));
@@ -274,6 +283,7 @@ TEST(FilePass, FileWithoutEnoughMemoryIsReportedAndThePassGoesOn)
 // it is neither written nor reported, and the stop lands on its position.
 TEST(FilePass, StopInsideALargeFileLandsOnIt)
 {
+    const OneThread inOrder; // the hook stands for a point inside the file
     for (const RunMode mode : {RunMode::SearchOnly, RunMode::SearchAndReplace}) {
         SCOPED_TRACE(static_cast<int>(mode));
         LargeThenSmall files;

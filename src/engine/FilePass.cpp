@@ -9,13 +9,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <new>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
+
+std::atomic<int> g_threads{0};
+// How many files a search reads ahead of the one it reports.
+constexpr std::size_t kAhead = 64;
 
 // Gives a read-only file the owner's write permission for the time of its
 // replace and sets the permissions back however that ends. Works relative to
@@ -87,36 +95,148 @@ const QString &FilePass::useLineBreaksOf(int fd, const QByteArray *bytes)
     return m_formReplacements[i];
 }
 
+void FilePass::SetThreads(int threads)
+{
+    g_threads = std::max(0, threads);
+}
+
+int FilePass::Threads()
+{
+    const int set = g_threads;
+    return set > 0 ? set : std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
 {
     m_abortFlag = &abortFlag;
+    // Only a search is free of side effects that would have to happen in
+    // order: a replace writes, backs up and runs the hook between read and
+    // write, so it stays on this thread.
+    const int threads = Threads();
+    if (threads > 1 && items.size() > 1 && m_settings.mode == RunMode::SearchOnly && !m_beforeWrite)
+        runAhead(items, abortFlag, threads);
+    else
+        runInOrder(items, abortFlag);
+    m_abortFlag = nullptr;
+}
+
+void FilePass::report(const FileResult &result, int position)
+{
+    for (ResultSink *sink : m_sinks)
+        sink->FileDone(result, position);
+}
+
+void FilePass::runInOrder(const std::vector<Item> &items, int &abortFlag)
+{
     for (const Item &item : items) {
         if (abortFlag <= 0) {
             if (item.skip)
                 continue;
             const FileResult result = Process(item);
             if (!m_stopped) {
-                for (ResultSink *sink : m_sinks)
-                    sink->FileDone(result, item.position);
+                report(result, item.position);
                 continue;
             }
         }
         abortFlag = item.position == 0 ? 1 : item.position;
         break;
     }
-    m_abortFlag = nullptr;
+}
+
+void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int threads)
+{
+    // Workers take the items in list order and may run up to kAhead items
+    // ahead of the one reported; each has a pass of its own (pattern, open
+    // folder), and only this thread touches the sinks and the stop flag, so
+    // results, figures and the stop are those of a pass in order.
+    struct Slot
+    {
+        FileResult result;
+        bool done = false;
+    };
+    std::vector<Slot> ring(kAhead); // item i in slot i % kAhead
+    std::mutex mutex;
+    std::condition_variable finished, room;
+    std::size_t taken = 0;    // the next item a worker takes
+    std::size_t reported = 0; // the items before it are off the slots
+    std::atomic<bool> stopAll{false};
+    const auto work = [&] {
+        FilePass pass(m_settings);
+        pass.SetStartFolder(m_startFolder);
+        pass.m_stopAll = &stopAll;
+        std::unique_lock lock(mutex);
+        for (;;) {
+            room.wait(lock, [&] { return stopAll || taken >= items.size() || taken < reported + kAhead; });
+            if (stopAll || taken >= items.size())
+                return;
+            const std::size_t i = taken++;
+            lock.unlock();
+            Slot slot;
+            if (!items[i].skip)
+                slot.result = pass.Process(items[i]);
+            slot.done = !pass.m_stopped;
+            lock.lock();
+            if (slot.done)
+                ring[i % kAhead] = std::move(slot);
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back(work);
+
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item &item = items[i];
+        FileResult result;
+        bool have = false;
+        {
+            std::unique_lock lock(mutex);
+            Slot &slot = ring[i % kAhead];
+            // The stop button must work while a large file is read or counted.
+            while (!slot.done && abortFlag <= 0) {
+                if (finished.wait_for(lock, std::chrono::milliseconds(50)) == std::cv_status::timeout &&
+                    m_whileWorking) {
+                    lock.unlock();
+                    m_whileWorking();
+                    lock.lock();
+                }
+            }
+            if (slot.done && abortFlag <= 0) {
+                result = std::move(slot.result);
+                slot = Slot();
+                have = true;
+                ++reported;
+                room.notify_all();
+            }
+        }
+        if (have) {
+            if (!item.skip)
+                report(result, item.position);
+            continue;
+        }
+        abortFlag = item.position == 0 ? 1 : item.position;
+        break;
+    }
+    {
+        const std::lock_guard lock(mutex);
+        stopAll = true;
+    }
+    room.notify_all();
+    for (std::thread &w : workers)
+        w.join();
 }
 
 bool FilePass::stopRequested()
 {
     if (m_whileWorking)
         m_whileWorking();
-    m_stopped = m_abortFlag && *m_abortFlag > 0;
+    m_stopped = (m_abortFlag && *m_abortFlag > 0) || (m_stopAll && *m_stopAll);
     return m_stopped;
 }
 
 void FilePass::SetStartFolder(const QString &folder)
 {
+    m_startFolder = folder;
     m_folders.SetStart(NativePath::Encode(folder).toStdString());
 }
 

@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <sys/types.h>
@@ -56,8 +57,15 @@ public:
     // (a sink may set it meanwhile) and after each piece of a large file's
     // text; when it is set, it becomes the position of that item (at least 1)
     // and the walk ends. A file stopped inside is left as it was and not
-    // reported.
+    // reported. A search (no replace, no hooks) reads and counts the files
+    // ahead on worker threads, several reads in flight, and still reports
+    // every file here, in order, with the same results and the same stop.
     void Run(const std::vector<Item> &items, int &abortFlag);
+
+    // The worker threads of a search pass; 1 does every file on the calling
+    // thread. 0 (the default) means the number of cores, at least 2.
+    static void SetThreads(int threads);
+    static int Threads();
 
     // The work on one file, without reporting it. A file whose work needs
     // more memory than there is comes back as TooLarge.
@@ -76,6 +84,9 @@ private:
                                     const QString &replacement, const ChunkedSearch::Replaced &plan, QString &error);
     // Whether the stop flag was set while a file was worked on.
     bool stopRequested();
+    void runInOrder(const std::vector<Item> &items, int &abortFlag);
+    void runAhead(const std::vector<Item> &items, int &abortFlag, int threads);
+    void report(const FileResult &result, int position);
     // Takes the search and the new text in the form of the file's first line
     // break (from its bytes, or its open file when bytes is null) and gives
     // the new text to use. A file of mixed line ends is matched and written
@@ -93,9 +104,11 @@ private:
     std::array<QString, 3> m_formReplacements;
     BackupArchive *m_backup;
     BeneathOpener m_folders;
+    QString m_startFolder;
     std::vector<ResultSink *> m_sinks;
     std::function<void(const QString &)> m_beforeWrite;
     std::function<void()> m_whileWorking;
-    const int *m_abortFlag = nullptr; // during Run
-    bool m_stopped = false;           // the last file was stopped inside
+    const int *m_abortFlag = nullptr;             // during Run
+    const std::atomic<bool> *m_stopAll = nullptr; // a worker's: set when the pass stops
+    bool m_stopped = false;                       // the last file was stopped inside
 };
