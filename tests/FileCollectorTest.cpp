@@ -48,6 +48,13 @@ TEST_F(Collect, DepthFirstSortedIgnoringCaseWithMarkers)
                                                              u("b.txt"), u("c.PHP"), u(">>Sub"), u(">>sub2")}));
     EXPECT_EQ(collect(u("*.TXT"), false).filter(u(".txt")).size(), 3);
     EXPECT_TRUE(collect(u("*.doc"), true).isEmpty());
+    // Names tested by their ASCII tail agree with the full match, also where
+    // a letter outside ASCII upper-cases to one inside ("ı" to "I").
+    for (const char *f : {"e.\xC4\xB1ni", "f.ini~", "g.In\xC3\xA4", "h.INI"})
+        put(m_dir.filePath(u(f)), QByteArray());
+    QStringList named = collect(u("*.ini;*.inä"), false);
+    named.removeIf([](const QString &n) { return n.startsWith(u(">>")); });
+    EXPECT_EQ(named, QStringList({u("e.\u0131ni"), u("g.In\u00E4"), u("h.INI")}));
 }
 
 TEST_F(Collect, StopsWhenAbortFlagIsOne)

@@ -90,11 +90,30 @@ void FileCollector::ExcludeFolder(const QString &folder)
         m_excluded = {st.st_dev, st.st_ino};
 }
 
-bool FileCollector::matches(const QString &name) const
+bool FileCollector::matches(const QString &name, const QByteArray &native) const
 {
-    const QString upper = WildcardPattern::Upper(name);
-    return std::any_of(m_patterns.begin(), m_patterns.end(),
-                       [&](const WildcardPattern &p) { return p.MatchesUpper(upper); });
+    QString upper;
+    for (const WildcardPattern &p : m_patterns) {
+        const QByteArray &suffix = p.AsciiSuffix();
+        if (!suffix.isEmpty()) {
+            // Fewer bytes than the suffix means fewer characters; and an
+            // ASCII tail upper-cases as ASCII: the bytes decide.
+            if (native.size() < suffix.size())
+                continue;
+            const char *tail = native.constData() + native.size() - suffix.size();
+            if (std::all_of(tail, tail + suffix.size(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+                if (std::equal(suffix.begin(), suffix.end(), tail,
+                               [](char s, char c) { return s == (c >= 'a' && c <= 'z' ? char(c - 32) : c); }))
+                    return true;
+                continue;
+            }
+        }
+        if (upper.isNull())
+            upper = WildcardPattern::Upper(name);
+        if (p.MatchesUpper(upper))
+            return true;
+    }
+    return false;
 }
 
 int FileCollector::CollectFiles(QString Folder, const QString &Filter, std::vector<Found> &Files, bool Recurse,
@@ -142,7 +161,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
         if (type == DT_UNKNOWN) {
             if (::fstatat(fd, e.native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 const int err = errno;
-                if (!gone(err) && (recurse || matches(e.name)))
+                if (!gone(err) && (recurse || matches(e.name, e.native)))
                     m_refusals.push_back({folder + e.name, err, false});
                 continue;
             }
@@ -171,7 +190,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
             added += walk(sub, folder + e.name + QLatin1Char('/'), files, recurse, nextIndex);
             continue;
         }
-        if ((type != DT_REG && type != DT_LNK) || !matches(e.name))
+        if ((type != DT_REG && type != DT_LNK) || !matches(e.name, e.native))
             continue;
 
         if (type == DT_LNK) {

@@ -24,6 +24,7 @@ namespace {
 std::atomic<int> g_threads{0};
 // How many files a search reads ahead of the one it reports.
 constexpr std::size_t kAhead = 64;
+constexpr int kMinWorkers = 8;
 
 // Gives a read-only file the owner's write permission for the time of its
 // replace and sets the permissions back however that ends. Works relative to
@@ -103,7 +104,10 @@ void FilePass::SetThreads(int threads)
 int FilePass::Threads()
 {
     const int set = g_threads;
-    return set > 0 ? set : std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+    // One per core counts on every core; a cold disk wants more reads in
+    // flight than a small machine has cores, and a worker waiting for the
+    // disk costs nothing.
+    return set > 0 ? set : std::max(kMinWorkers, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
@@ -178,7 +182,10 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
             lock.lock();
             if (slot.done)
                 ring[i % kAhead] = std::move(slot);
-            finished.notify_all();
+            // Only the item to report next is waited for; waking the
+            // reporting thread for any other would cost a switch for nothing.
+            if (i == reported)
+                finished.notify_one();
         }
     };
     std::vector<std::thread> workers;
@@ -206,7 +213,7 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
                 slot = Slot();
                 have = true;
                 ++reported;
-                room.notify_all();
+                room.notify_one(); // one slot is free: one worker may go on
             }
         }
         if (have) {

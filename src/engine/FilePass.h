@@ -63,7 +63,7 @@ public:
     void Run(const std::vector<Item> &items, int &abortFlag);
 
     // The worker threads of a search pass; 1 does every file on the calling
-    // thread. 0 (the default) means the number of cores, at least 2.
+    // thread. 0 (the default) means one per core, at least 8.
     static void SetThreads(int threads);
     static int Threads();
 

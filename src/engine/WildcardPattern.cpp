@@ -1,6 +1,8 @@
 // One part of a file filter, matched case-insensitively against file names.
 #include "WildcardPattern.h"
 
+#include <algorithm>
+
 WildcardPattern::WildcardPattern(const QString &part)
 {
     const QString p = Upper(part);
@@ -56,6 +58,11 @@ WildcardPattern::WildcardPattern(const QString &part)
         }
         m_tokens.push_back(std::move(t));
     }
+    if (m_valid && m_tokens.size() > 1 && m_tokens.front().kind == Token::Star &&
+        std::all_of(m_tokens.begin() + 1, m_tokens.end(),
+                    [](const Token &t) { return t.kind == Token::Literal && t.ch > 0x20 && t.ch < 0x7F; }))
+        for (auto t = m_tokens.begin() + 1; t != m_tokens.end(); ++t)
+            m_asciiSuffix += static_cast<char>(t->ch);
 }
 
 bool WildcardPattern::tokenMatches(const Token &t, char16_t c) const

@@ -4,6 +4,7 @@
 // one code unit to one code unit, so "?" still takes the "ß" of "straße".
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <vector>
@@ -21,6 +22,12 @@ public:
     // The one-to-one upper case both sides are compared in (never "ß" to "SS").
     static QString Upper(QStringView text);
 
+    // For "*" and then ASCII characters that are no wildcards ("*.txt"):
+    // those characters upper-cased, so that a name whose last bytes are
+    // ASCII is matched by comparing them, without decoding it. Empty for
+    // every other pattern.
+    const QByteArray &AsciiSuffix() const { return m_asciiSuffix; }
+
     // False for a pattern with an unclosed "[": it matches nothing.
     bool isValid() const { return m_valid; }
 
@@ -36,5 +43,6 @@ private:
     bool tokenMatches(const Token &t, char16_t c) const;
 
     std::vector<Token> m_tokens;
+    QByteArray m_asciiSuffix;
     bool m_valid = true;
 };
