@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -268,13 +269,14 @@ void BackupArchive::work()
 
 BackupArchive::Outcome BackupArchive::perform(Job &job, std::int64_t entryIndex)
 {
-    if (job.update) {
-        if (entryIndex >= 0)
-            m_writer->SetCentralExtra(static_cast<std::uint64_t>(entryIndex), std::move(job.entry.extra));
-        return {0, entryIndex};
-    }
     int err;
     try {
+        if (job.update) {
+            // Without memory for it the central record keeps what the local one has.
+            if (entryIndex >= 0)
+                m_writer->SetCentralExtra(static_cast<std::uint64_t>(entryIndex), std::move(job.entry.extra));
+            return {0, entryIndex};
+        }
         err = m_writer->Add(job.entry, reinterpret_cast<const std::uint8_t *>(job.bytes.constData()),
                             static_cast<std::size_t>(job.bytes.size()));
     } catch (const std::bad_alloc &) {
