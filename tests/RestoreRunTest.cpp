@@ -56,8 +56,9 @@ protected:
                 return m_backups.filePath(a);
         return QString();
     }
-    // A restore of archive with force, saving into the backup folder.
-    RestoreRun &restore(const QString &archive, const QString &start = QString(), bool force = false)
+    // A restore of archive with force, saving into the backup folder. The
+    // name is a copy: it may be the last run's, which goes first.
+    RestoreRun &restore(const QString archive, const QString &start = QString(), bool force = false)
     {
         m_restore = std::make_unique<RestoreRun>(host, host);
         planned = m_restore->Plan(archive, start);
