@@ -222,6 +222,62 @@ TEST_F(PosixFileTest, InPlaceWrite)
     }
 }
 
+// The commit hook is asked once, when the new content is complete and the
+// file is still as it was; a refusal leaves the file and no temporary file,
+// and a save by another program while it waits is never undone.
+TEST_F(PosixFileTest, BeforeCommit)
+{
+    enum class Hook { Allows, Refuses, OtherProgramSaves };
+    const struct
+    {
+        const char *name;
+        bool secondName; // written in place
+        Hook hook;
+        Step step;
+        const char *after;
+    } cases[] = {
+        {"renamed", false, Hook::Allows, Step::None, "a longer new content"},
+        {"rename refused", false, Hook::Refuses, Step::Aborted, "the original content"},
+        {"saved while waiting", false, Hook::OtherProgramSaves, Step::Changed, "another program's"},
+        {"in place", true, Hook::Allows, Step::None, "a longer new content"},
+        {"in place refused", true, Hook::Refuses, Step::Aborted, "the original content"},
+        {"in place, saved while waiting", true, Hook::OtherProgramSaves, Step::Changed, "another program's"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(path("b.txt"));
+        const std::string f = put("a.txt", "the original content");
+        if (c.secondName) {
+            ASSERT_EQ(::link(f.c_str(), path("b.txt").c_str()), 0);
+        }
+        const long before = entries();
+        const ino_t inode = statOf("a.txt").st_ino;
+        int calls = 0;
+        PosixFile::ReplaceOptions options;
+        options.inPlaceFallback = true;
+        options.expected = "the original content";
+        options.beforeCommit = [&] {
+            ++calls;
+            EXPECT_EQ(bytesOf("a.txt"), "the original content");
+            // On the rename path the new content waits whole in a file of its own.
+            EXPECT_EQ(entries(), before + (c.secondName ? 0 : 1));
+            if (c.hook == Hook::OtherProgramSaves)
+                PutFile(f, "another program's");
+            return c.hook == Hook::Refuses ? EIO : 0;
+        };
+        const auto r = PosixFile::Replace(
+            f.c_str(), [](const PosixFile::Put &put) { return put("a longer new content", 20); }, options);
+        EXPECT_EQ(calls, 1);
+        EXPECT_EQ(r.step, c.step);
+        EXPECT_EQ(r.error, c.step == Step::Aborted ? EIO : c.step == Step::Changed ? ESTALE : 0);
+        EXPECT_EQ(bytesOf("a.txt"), c.after);
+        if (c.step != Step::None || c.secondName) {
+            EXPECT_EQ(statOf("a.txt").st_ino, inode);
+        }
+        EXPECT_EQ(entries(), before);
+    }
+}
+
 enum class Race { None, SameLength, SavedByRename, Removed };
 Race race;
 std::string raced;

@@ -158,27 +158,53 @@ TEST_F(Backup, RunsInTheSameSecondNeverReplaceAnArchive)
                   QByteArray("Wort ") + QByteArray::number(i));
 }
 
+// Letters in no order: they deflate to about three quarters.
+QByteArray letters(qsizetype n, unsigned seed)
+{
+    QByteArray out(n, 'x');
+    for (char &c : out) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>('A' + (seed >> 16) % 26 + ((seed >> 8) & 1) * 32);
+    }
+    return out;
+}
+
 TEST_F(Backup, AFileWhoseOriginalCannotBeWrittenStaysAsItIs)
 {
-    // The archive may grow by less than the middle file deflates to.
-    const QByteArray big = QByteArray(reinterpret_cast<const char *>(Prose(2000000, 1).data()), 2000000) + "Wort";
-    file(u("Web/a.txt"), QByteArray("Wort a"));
-    const QString b = file(u("Web/b.txt"), big);
-    file(u("Web/c.txt"), QByteArray("Wort c"));
-    host.answers = {RunHost::Answer::Yes};
+    const struct
     {
-        const FileSizeLimit full(200000);
-        run.cmdStart_Click(1);
+        const char *name;
+        QByteArray a, b; // b's original does not fit into what is left
+    } cases[] = {
+        // The middle file's new content does not fit either.
+        {"both too large", "Wort a",
+         QByteArray(reinterpret_cast<const char *>(Prose(2000000, 1).data()), 2000000) + "Wort"},
+        // Its new content is ready and would fit: it waits for the original, in vain.
+        {"only the original too large", letters(190000, 1) + "Wort", letters(150000, 2) + "Wort"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const QString &name : archives())
+            QFile::remove(m_backups.filePath(name));
+        file(u("Web/a.txt"), c.a);
+        const QString b = file(u("Web/b.txt"), c.b);
+        file(u("Web/c.txt"), QByteArray("Wort c"));
+        host.answers = {RunHost::Answer::Yes};
+        {
+            const FileSizeLimit full(200000);
+            run.cmdStart_Click(1);
+        }
+        EXPECT_EQ(bytesOf(b), c.b);
+        EXPECT_EQ(run.FilesChanged, 2);
+        ASSERT_EQ(archives().size(), 1);
+        const auto entries = unzip(m_backups.filePath(archives().first()));
+        const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), c.a}, {u("Web/c.txt"), "Wort c"}};
+        EXPECT_EQ(entries, expected);
+        ASSERT_FALSE(host.shown.empty());
+        EXPECT_TRUE(host.shown.back().text.contains(u("Die Datei konnte nicht gesichert werden")))
+            << host.shown.back().text.toStdString();
+        EXPECT_EQ(filesIn(tree).size(), 3u) << "no temporary file stays behind";
     }
-    EXPECT_EQ(bytesOf(b), big);
-    EXPECT_EQ(run.FilesChanged, 2);
-    ASSERT_EQ(archives().size(), 1);
-    const auto entries = unzip(m_backups.filePath(archives().first()));
-    const std::map<QString, QByteArray> expected = {{u("Web/a.txt"), "Wort a"}, {u("Web/c.txt"), "Wort c"}};
-    EXPECT_EQ(entries, expected);
-    ASSERT_FALSE(host.shown.empty());
-    EXPECT_TRUE(host.shown.back().text.contains(u("Die Datei konnte nicht gesichert werden")))
-        << host.shown.back().text.toStdString();
 }
 
 // Completing fails: the message names the partial file, which then holds

@@ -504,27 +504,6 @@ Result writeInPlace(int folder, const char *name, const struct stat &st, const C
     if (!sameFile(now, st))
         return {Step::Changed, ESTALE};
 
-    std::string readBack;
-    std::string_view original;
-    if (options.expected) {
-        original = *options.expected;
-        if (static_cast<std::uintmax_t>(now.st_size) != original.size())
-            return {Step::Changed, ESTALE};
-        if (const int err = compareContent(raw, original))
-            return {err == ESTALE ? Step::Changed : Step::Write, err};
-    } else {
-        try {
-            readBack.resize(static_cast<std::size_t>(now.st_size));
-        } catch (const std::exception &) {
-            return {Step::Write, ENOMEM};
-        }
-        const ssize_t got = readAt(raw, readBack.data(), readBack.size(), 0);
-        if (got < 0)
-            return {Step::Write, static_cast<int>(-got)};
-        readBack.resize(static_cast<std::size_t>(got));
-        original = readBack;
-    }
-
     // Content of unknown length is gathered first: the reservation needs it.
     std::string gathered;
     const PosixFile::Producer fromGathered = [&gathered](const PosixFile::Put &put) {
@@ -546,6 +525,34 @@ Result writeInPlace(int folder, const char *name, const struct stat &st, const C
             return {Step::Write, err};
         produce = &fromGathered;
         size = gathered.size();
+    }
+
+    if (options.beforeCommit)
+        if (const int err = options.beforeCommit())
+            return {Step::Aborted, err};
+    // The file is compared (or read) only now: whatever the hook waited for
+    // may have taken a while.
+    if (::fstat(raw, &now) != 0)
+        return {Step::Write, errno};
+    std::string readBack;
+    std::string_view original;
+    if (options.expected) {
+        original = *options.expected;
+        if (static_cast<std::uintmax_t>(now.st_size) != original.size())
+            return {Step::Changed, ESTALE};
+        if (const int err = compareContent(raw, original))
+            return {err == ESTALE ? Step::Changed : Step::Write, err};
+    } else {
+        try {
+            readBack.resize(static_cast<std::size_t>(now.st_size));
+        } catch (const std::exception &) {
+            return {Step::Write, ENOMEM};
+        }
+        const ssize_t got = readAt(raw, readBack.data(), readBack.size(), 0);
+        if (got < 0)
+            return {Step::Write, static_cast<int>(-got)};
+        readBack.resize(static_cast<std::size_t>(got));
+        original = readBack;
     }
 
     const auto originalSize = static_cast<off_t>(original.size());
@@ -672,6 +679,10 @@ Result replaceIn(int folder, const char *name, const Content &content, const Pos
     }
     if (::fsync(temp.fd()) != 0)
         return {Step::Write, errno};
+    // The temporary file goes when it is not renamed: the file stays as it is.
+    if (options.beforeCommit)
+        if (const int refused = options.beforeCommit())
+            return {Step::Aborted, refused};
 
     if (PosixFile::BeforeCheck)
         PosixFile::BeforeCheck(folder, name);

@@ -84,6 +84,12 @@ public:
         // them any content is replaced, and an in-place write reads the
         // original into memory first.
         std::optional<std::string_view> expected;
+        // Asked once whether the file may change now: when the new content is
+        // complete and on disk in the temporary file, before the file is
+        // compared and replaced; on the in-place path, before the first byte
+        // goes into the file. An errno leaves the file as it is (Aborted).
+        // The content is produced while what the hook waits for is going on.
+        std::function<int()> beforeCommit;
     };
 
     struct ReplaceResult
@@ -95,6 +101,7 @@ public:
             Write,   // not written: the original is as it was
             Damaged, // an in-place write failed (error) and the original
                      // could not be put back: the file holds neither
+            Aborted, // beforeCommit refused (error): the original is as it was
         };
         Step step = Step::None;
         int error = 0;

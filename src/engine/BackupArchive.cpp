@@ -15,7 +15,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -61,6 +63,7 @@ BackupArchive::~BackupArchive()
 {
     if (m_writer)
         Complete();
+    stopThread();
     if (m_dir >= 0)
         ::close(m_dir);
 }
@@ -115,10 +118,26 @@ bool BackupArchive::partialIsOurs() const
            mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
 }
 
-bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes, std::uint32_t mode)
+// An entry to write, or (update) a new central record of an entry written.
+struct BackupArchive::Job
 {
-    m_lastError.clear();
-    m_lastRecord.reset();
+    Ticket ticket = 0;
+    bool update = false;
+    ZipStreamWriter::Entry entry; // of an update: only the extra field
+    QByteArray bytes;             // shared with the caller, never changed
+};
+
+namespace {
+
+// Entries under way at once: the one being written and the next one.
+constexpr int kUnderWay = 2;
+// Records kept for Written.
+constexpr std::size_t kRecordsKept = 2;
+
+} // namespace
+
+BackupArchive::Ticket BackupArchive::Begin(const QString &path, QByteArray bytes, std::uint32_t mode)
+{
     auto record = std::make_unique<BackupRecord>();
     record->path = NativePath::AbsoluteBytes(path);
     record->mode = mode;
@@ -128,39 +147,159 @@ bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes, std::u
     record->startLength =
         static_cast<std::uint16_t>(below ? m_start.size() : std::max<qsizetype>(record->path.lastIndexOf('/'), 1));
     const std::string extra = record->Encode();
-    int err = m_writer ? 0 : createPartial();
-    if (err == 0) {
-        ZipStreamWriter::Entry entry;
-        // A name that is not UTF-8 is stored as it shows, with U+FFFD for what
-        // cannot be decoded (and so flagged as UTF-8).
-        entry.name = NativePath::Display(EntryName(path)).toStdString();
-        entry.modified = localNow();
-        entry.extra.assign(extra.begin(), extra.end());
-        err = m_writer->Add(entry, reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                            static_cast<std::size_t>(bytes.size()));
+    auto job = std::make_unique<Job>();
+    // A name that is not UTF-8 is stored as it shows, with U+FFFD for what
+    // cannot be decoded (and so flagged as UTF-8).
+    job->entry.name = NativePath::Display(EntryName(path)).toStdString();
+    job->entry.modified = localNow();
+    job->entry.extra.assign(extra.begin(), extra.end());
+    job->bytes = std::move(bytes);
+
+    // Without a writer no thread runs: the partial file is made here.
+    const int err = m_writer ? 0 : createPartial();
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        job->ticket = m_outcomes.size();
+        m_outcomes.push_back({err == 0 ? Pending : err});
+    }
+    m_lastTicket = job->ticket;
+    m_records.emplace_back(job->ticket, std::move(record));
+    if (m_records.size() > kRecordsKept)
+        m_records.pop_front();
+    const Ticket ticket = job->ticket;
+    if (err == 0)
+        enqueue(std::move(job));
+    return ticket;
+}
+
+bool BackupArchive::Wait(Ticket ticket)
+{
+    m_lastError.clear();
+    int state = EINVAL;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (ticket < m_outcomes.size()) {
+            m_changed.wait(lock, [&] { return m_outcomes[ticket].state != Pending; });
+            state = m_outcomes[ticket].state;
+        }
+    }
+    if (state != 0)
+        m_lastError = reasonOf(state);
+    return state == 0;
+}
+
+bool BackupArchive::AddFile(const QString &path, const QByteArray &bytes, std::uint32_t mode)
+{
+    return Wait(Begin(path, bytes, mode));
+}
+
+void BackupArchive::Written(Ticket ticket, std::uint64_t size, std::uint32_t crc)
+{
+    const auto at = std::find_if(m_records.begin(), m_records.end(),
+                                 [ticket](const auto &kept) { return kept.first == ticket && kept.second; });
+    if (at == m_records.end() || !m_writer)
+        return;
+    BackupRecord &record = *at->second;
+    record.written = true;
+    record.writtenSize = size;
+    record.writtenCrc = crc;
+    const std::string extra = record.Encode();
+    at->second.reset();
+    auto job = std::make_unique<Job>();
+    job->ticket = ticket;
+    job->update = true;
+    job->entry.extra.assign(extra.begin(), extra.end());
+    enqueue(std::move(job));
+}
+
+void BackupArchive::enqueue(std::unique_ptr<Job> job)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_inline && !m_thread.joinable()) {
+        m_closing = false;
+        try {
+            m_thread = std::thread(&BackupArchive::work, this);
+        } catch (const std::system_error &) {
+            m_inline = true;
+        }
+    }
+    if (m_inline) {
+        const std::int64_t index = m_outcomes[job->ticket].index;
+        lock.unlock();
+        const Outcome outcome = perform(*job, index);
+        lock.lock();
+        if (!job->update)
+            m_outcomes[job->ticket] = outcome;
+        return;
+    }
+    // The originals wait in memory only as long as the one before them is
+    // being written.
+    if (!job->update) {
+        m_changed.wait(lock, [this] { return m_underWay < kUnderWay; });
+        ++m_underWay;
+    }
+    m_jobs.push_back(std::move(job));
+    m_changed.notify_all();
+}
+
+void BackupArchive::work()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return !m_jobs.empty() || m_closing; });
+        if (m_jobs.empty())
+            return;
+        std::unique_ptr<Job> job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        // An update follows its entry: that entry's outcome is known.
+        const std::int64_t index = m_outcomes[job->ticket].index;
+        lock.unlock();
+        const Outcome outcome = perform(*job, index);
+        const bool update = job->update;
+        const Ticket ticket = job->ticket;
+        job.reset(); // the original's bytes go before the next is taken
+        lock.lock();
+        if (!update) {
+            m_outcomes[ticket] = outcome;
+            --m_underWay;
+        }
+        m_changed.notify_all();
+    }
+}
+
+BackupArchive::Outcome BackupArchive::perform(Job &job, std::int64_t entryIndex)
+{
+    int err;
+    try {
+        if (job.update) {
+            // Without memory for it the central record keeps what the local one has.
+            if (entryIndex >= 0)
+                m_writer->SetCentralExtra(static_cast<std::uint64_t>(entryIndex), std::move(job.entry.extra));
+            return {0, entryIndex};
+        }
+        err = m_writer->Add(job.entry, reinterpret_cast<const std::uint8_t *>(job.bytes.constData()),
+                            static_cast<std::size_t>(job.bytes.size()));
+    } catch (const std::bad_alloc &) {
+        err = ENOMEM;
     }
     // An entry in a file that someone removed or replaced protects nothing.
     if (err == 0 && !partialIsOurs())
         err = ENOENT;
-    if (err != 0) {
-        m_lastError = reasonOf(err);
-        return false;
-    }
+    if (err != 0)
+        return {err};
     ++m_added;
-    m_lastRecord = std::move(record);
-    return true;
+    return {0, static_cast<std::int64_t>(m_writer->EntryCount()) - 1};
 }
 
-void BackupArchive::Written(std::uint64_t size, std::uint32_t crc)
+void BackupArchive::stopThread()
 {
-    if (!m_lastRecord || !m_writer)
-        return;
-    m_lastRecord->written = true;
-    m_lastRecord->writtenSize = size;
-    m_lastRecord->writtenCrc = crc;
-    const std::string extra = m_lastRecord->Encode();
-    m_writer->SetCentralExtra(m_writer->EntryCount() - 1, ByteArray(extra.begin(), extra.end()));
-    m_lastRecord.reset();
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_closing = true;
+    }
+    m_changed.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 int BackupArchive::publish()
@@ -195,6 +334,8 @@ int BackupArchive::publish()
 
 QString BackupArchive::Complete()
 {
+    // Every entry handed over is written (or failed) before the directory.
+    stopThread();
     if (!m_writer)
         return QString();
     if (m_added == 0) {

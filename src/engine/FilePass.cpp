@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <sys/stat.h>
@@ -363,11 +364,13 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
     if (!plan.newTextLossless)
         return Outcome::LossyNewText;
     // The archive gets exactly the bytes the write will replace: the writer
-    // refuses the file if it no longer holds them.
-    if (m_backup && !m_backup->AddFile(path, raw, mode)) {
-        error = m_backup->LastError();
-        return Outcome::BackupFailed;
-    }
+    // refuses the file if it no longer holds them. The original is compressed
+    // and written in the background while the new content is made; the file
+    // changes only once the original is on disk.
+    const BackupArchive::Ticket ticket = m_backup ? m_backup->Begin(path, raw, mode) : 0;
+    std::function<int()> backedUp;
+    if (m_backup)
+        backedUp = [this, ticket] { return m_backup->Wait(ticket) ? 0 : ECANCELED; };
     if (m_beforeWrite)
         m_beforeWrite(path);
     // The new content is made a second time and goes to the disk as it comes,
@@ -392,16 +395,25 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
         return err;
     };
     const SafeFileWriter::Result written =
-        SafeFileWriter::ReplaceAt(m_folders.FolderFd(), QByteArray(name), raw, produce);
-    switch (written.status) {
-    case SafeFileWriter::Status::Written:
+        SafeFileWriter::ReplaceAt(m_folders.FolderFd(), QByteArray(name), raw, produce, backedUp);
+    if (written.status == SafeFileWriter::Status::Written) {
         if (m_backup)
-            m_backup->Written(size, ~crc);
+            m_backup->Written(ticket, size, ~crc);
         return Outcome::Written;
+    }
+    // A file left as it was for whatever reason whose original could not be
+    // saved either is reported as that: the backup is what failed first.
+    if (m_backup && !m_backup->Wait(ticket)) {
+        error = m_backup->LastError();
+        return Outcome::BackupFailed;
+    }
+    switch (written.status) {
     case SafeFileWriter::Status::Gone:
         return Outcome::GoneBeforeWrite;
     case SafeFileWriter::Status::ChangedOnDisk:
         return Outcome::ChangedOnDisk;
+    case SafeFileWriter::Status::Written:   // handled above
+    case SafeFileWriter::Status::Abandoned: // only by a failed backup, handled above
     case SafeFileWriter::Status::Failed:
         break;
     case SafeFileWriter::Status::Damaged:

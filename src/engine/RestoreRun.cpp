@@ -334,6 +334,7 @@ void RestoreRun::restoreOne(Item &item, BackupArchive *saved, bool force)
         return;
     case SafeFileWriter::Status::Failed:
     case SafeFileWriter::Status::Damaged:
+    case SafeFileWriter::Status::Abandoned: // no hook is given
         item.state = State::WriteFailed;
         item.detail = written.error;
         return;

@@ -3,12 +3,14 @@
 #include "SafeFileWriter.h"
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
-PosixFile::ReplaceOptions optionsFor(const QByteArray &expectedBytes)
+PosixFile::ReplaceOptions optionsFor(const QByteArray &expectedBytes, std::function<int()> beforeCommit)
 {
     PosixFile::ReplaceOptions options;
+    options.beforeCommit = std::move(beforeCommit);
     options.inPlaceFallback = true;
     // Another program may have saved the file since it was read: the new
     // content was made from the old one and would undo that change.
@@ -30,6 +32,8 @@ SafeFileWriter::Result resultOf(const PosixFile::ReplaceResult &result)
         break;
     case PosixFile::ReplaceResult::Step::Damaged:
         return {Status::Damaged, QString::fromLocal8Bit(std::strerror(result.error))};
+    case PosixFile::ReplaceResult::Step::Aborted:
+        return {Status::Abandoned, QString::fromLocal8Bit(std::strerror(result.error))};
     }
     return {Status::Failed, QString::fromLocal8Bit(std::strerror(result.error))};
 }
@@ -37,7 +41,8 @@ SafeFileWriter::Result resultOf(const PosixFile::ReplaceResult &result)
 } // namespace
 
 SafeFileWriter::Result SafeFileWriter::ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
-                                                 const PosixFile::Producer &produce)
+                                                 const PosixFile::Producer &produce, std::function<int()> beforeCommit)
 {
-    return resultOf(PosixFile::ReplaceAt(folderFd, name.constData(), produce, optionsFor(expectedBytes)));
+    return resultOf(
+        PosixFile::ReplaceAt(folderFd, name.constData(), produce, optionsFor(expectedBytes, std::move(beforeCommit))));
 }

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class SafeFileWriter
 {
@@ -18,8 +19,10 @@ public:
     // written through to its target. Where a new file cannot keep those (or
     // the folder takes no new file, or the file has several names), the file
     // is rewritten in place, and a write that fails puts expectedBytes back;
-    // Damaged when even that failed.
-    enum class Status { Written, Gone, ChangedOnDisk, Failed, Damaged };
+    // Damaged when even that failed. beforeCommit, when given, is asked once
+    // right before the file would change (see PosixFile::ReplaceOptions); an
+    // errno from it leaves the file as it is: Abandoned.
+    enum class Status { Written, Gone, ChangedOnDisk, Failed, Damaged, Abandoned };
     struct Result
     {
         Status status = Status::Written;
@@ -28,5 +31,5 @@ public:
     // The new content comes from a producer, so that it need not be in
     // memory whole; name is one entry (bytes as on disk) of the open folder.
     static Result ReplaceAt(int folderFd, const QByteArray &name, const QByteArray &expectedBytes,
-                            const PosixFile::Producer &produce);
+                            const PosixFile::Producer &produce, std::function<int()> beforeCommit = {});
 };
