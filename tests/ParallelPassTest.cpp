@@ -77,9 +77,8 @@ TEST(ParallelPass, RandomTreesGiveWhatOneThreadGives)
                 bytes += words[pick(6)];
             const QString name = QStringLiteral("%1/%2.txt").arg(pick(3) ? u("a") : u("b/c")).arg(f);
             QDir(dir.path()).mkpath(QFileInfo(dir.filePath(name)).path());
-            put(dir.filePath(name), pick(10) == 0 ? cFileResder::EncodeText(QString::fromLatin1(bytes),
-                                                                             TextEncoding::Utf16LE)
-                                                  : bytes);
+            put(dir.filePath(name),
+                pick(10) == 0 ? cFileResder::EncodeText(QString::fromLatin1(bytes), TextEncoding::Utf16LE) : bytes);
         }
         int abort = 0, next = 0;
         FileCollector collector(abort, [] {});

@@ -278,14 +278,11 @@ TEST_F(PosixFileTest, BeforeCommit)
     }
 }
 
-enum class Race { None, SameLength, SavedByRename, Removed };
-Race race;
-std::string raced;
-
 // Another program's save that lands when the new content is on disk, right
 // before the original would be replaced, is never undone.
 TEST_F(PosixFileTest, ChangeRightBeforeTheRenameIsKept)
 {
+    enum class Race { None, SameLength, SavedByRename, Removed };
     const struct
     {
         const char *name;
@@ -299,39 +296,38 @@ TEST_F(PosixFileTest, ChangeRightBeforeTheRenameIsKept)
         {"saved by rename, same bytes", Race::SavedByRename, Step::Changed, ESTALE, "old"},
         {"removed", Race::Removed, Step::Resolve, ENOENT, "<missing>"},
     };
-    raced = path("a.txt");
-    PosixFile::BeforeCheck = [](int, const char *) {
-        switch (race) {
-        case Race::None:
-            break;
-        case Race::SameLength: {
-            const int fd = ::open(raced.c_str(), O_WRONLY);
-            (void)!::write(fd, "OLD", 3);
-            ::close(fd);
-            break;
-        }
-        case Race::SavedByRename:
-            PutFile(raced + "~", "old");
-            ::rename((raced + "~").c_str(), raced.c_str());
-            break;
-        case Race::Removed:
-            ::unlink(raced.c_str());
-            break;
-        }
-    };
+    const std::string raced = path("a.txt");
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         put("a.txt", "old");
-        race = c.race;
         PosixFile::ReplaceOptions options;
         options.expected = "old";
-        const auto r = PosixFile::Replace(path("a.txt").c_str(), "new", 3, options);
+        options.beforeCommit = [&] {
+            switch (c.race) {
+            case Race::None:
+                break;
+            case Race::SameLength: {
+                const int fd = ::open(raced.c_str(), O_WRONLY);
+                (void)!::write(fd, "OLD", 3);
+                ::close(fd);
+                break;
+            }
+            case Race::SavedByRename:
+                PutFile(raced + "~", "old");
+                ::rename((raced + "~").c_str(), raced.c_str());
+                break;
+            case Race::Removed:
+                ::unlink(raced.c_str());
+                break;
+            }
+            return 0;
+        };
+        const auto r = PosixFile::Replace(raced.c_str(), "new", 3, options);
         EXPECT_EQ(r.step, c.step);
         EXPECT_EQ(r.error, c.error);
         EXPECT_EQ(bytesOf("a.txt"), c.after);
         EXPECT_EQ(entries(), c.race == Race::Removed ? 0 : 1);
     }
-    PosixFile::BeforeCheck = nullptr;
 }
 
 // A POSIX ACL as the kernel stores it: version 2, then tag, permissions, id.
@@ -437,9 +433,6 @@ TEST_F(PosixFileTest, ReplaceAt)
     }
 }
 
-long pendingSeen;
-std::string pendingFolder;
-
 // What a handler of a fatal signal calls: the temporary file being written
 // goes, the replace fails and leaves the original. Slots are given back, so
 // it still works after more replaces than there are slots.
@@ -448,13 +441,14 @@ TEST_F(PosixFileTest, RemovePendingTemporaries)
     const std::string f = put("a.txt", "old");
     for (int i = 0; i < 65; ++i)
         ASSERT_TRUE(PosixFile::Replace(f.c_str(), "old", 3, {}));
-    pendingFolder = m_dir;
-    PosixFile::BeforeCheck = [](int, const char *) {
+    long pendingSeen = 0;
+    PosixFile::ReplaceOptions options;
+    options.beforeCommit = [&] {
         PosixFile::RemovePendingTemporaries();
-        pendingSeen = std::distance(fs::directory_iterator(pendingFolder), {});
+        pendingSeen = std::distance(fs::directory_iterator(m_dir), {});
+        return 0;
     };
-    const auto r = PosixFile::Replace(f.c_str(), "new", 3, {});
-    PosixFile::BeforeCheck = nullptr;
+    const auto r = PosixFile::Replace(f.c_str(), "new", 3, options);
     EXPECT_EQ(pendingSeen, 1);
     EXPECT_EQ(r.step, Step::Write);
     EXPECT_EQ(r.error, ENOENT);

@@ -95,7 +95,6 @@ int openRegularAt(int folder, const char *name, int flags, struct stat *st)
 ssize_t (*PosixFile::WriteFunction)(int, const void *, std::size_t) = [](int fd, const void *data, std::size_t size) {
     return ::write(fd, data, size);
 };
-void (*PosixFile::BeforeCheck)(int, const char *) = nullptr;
 
 int PosixFile::OpenRegular(const char *path, int flags, struct stat *st)
 {
@@ -683,9 +682,6 @@ Result replaceIn(int folder, const char *name, const Content &content, const Pos
     if (options.beforeCommit)
         if (const int refused = options.beforeCommit())
             return {Step::Aborted, refused};
-
-    if (PosixFile::BeforeCheck)
-        PosixFile::BeforeCheck(folder, name);
     // Another program may have saved the file since it was read: the new
     // content was made from the old one and would undo that change. Checked
     // as late as possible, right before the rename.

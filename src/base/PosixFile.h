@@ -142,10 +142,7 @@ public:
     // The process's file-mode creation mask, read without changing it.
     static mode_t Umask();
 
-    // Set only by tests, to be a full disk or another program at the worst
-    // moment: every write(2) of the file layer goes through WriteFunction,
-    // and BeforeCheck runs when a temporary file is complete and on disk,
-    // right before the original is compared and replaced.
+    // Set only by tests, to be a full disk: every write(2) of the file layer
+    // goes through it.
     static ssize_t (*WriteFunction)(int fd, const void *data, std::size_t size);
-    static void (*BeforeCheck)(int folderFd, const char *name);
 };

@@ -24,7 +24,9 @@ namespace {
 
 std::atomic<int> g_threads{0};
 // How many files a search reads ahead of the one it reports.
-constexpr std::size_t kAhead = 64;
+constexpr std::size_t kAhead = 128;
+// How many items a worker takes at a time.
+constexpr std::size_t kBatch = 8;
 constexpr int kMinWorkers = 8;
 
 // Gives a read-only file the owner's write permission for the time of its
@@ -150,42 +152,53 @@ void FilePass::runInOrder(const std::vector<Item> &items, int &abortFlag)
 
 void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int threads)
 {
-    // Workers take the items in list order and may run up to kAhead items
-    // ahead of the one reported; each has a pass of its own (pattern, open
-    // folder), and only this thread touches the sinks and the stop flag, so
-    // results, figures and the stop are those of a pass in order.
+    // Workers take the items in list order, a few at a time, and may run up
+    // to kAhead items ahead of the one reported; each has a pass of its own
+    // (pattern, open folder), and only this thread touches the sinks and the
+    // stop flag, so results, figures and the stop are those of a pass in
+    // order. Items change hands in batches: with many small files a thread
+    // switch per file would cost more than the file.
     struct Slot
     {
         FileResult result;
         bool done = false;
     };
+    const std::size_t total = items.size();
     std::vector<Slot> ring(kAhead); // item i in slot i % kAhead
     std::mutex mutex;
     std::condition_variable finished, room;
     std::size_t taken = 0;    // the next item a worker takes
     std::size_t reported = 0; // the items before it are off the slots
     std::atomic<bool> stopAll{false};
+    const auto batchFrom = [&](std::size_t first) { return std::min(kBatch, total - first); };
     const auto work = [&] {
         FilePass pass(m_settings);
         pass.SetStartFolder(m_startFolder);
         pass.m_stopAll = &stopAll;
+        std::vector<Slot> batch;
         std::unique_lock lock(mutex);
         for (;;) {
-            room.wait(lock, [&] { return stopAll || taken >= items.size() || taken < reported + kAhead; });
-            if (stopAll || taken >= items.size())
+            const auto go = [&] { return stopAll || taken >= total || taken + batchFrom(taken) <= reported + kAhead; };
+            // The timeout only guards against a wake-up that was missed.
+            while (!go())
+                room.wait_for(lock, std::chrono::milliseconds(50));
+            if (stopAll || taken >= total)
                 return;
-            const std::size_t i = taken++;
+            const std::size_t first = taken, count = batchFrom(first);
+            taken += count;
             lock.unlock();
-            Slot slot;
-            if (!items[i].skip)
-                slot.result = pass.Process(items[i]);
-            slot.done = !pass.m_stopped;
+            batch.assign(count, Slot());
+            for (std::size_t k = 0; k < count && !stopAll; ++k) {
+                if (!items[first + k].skip)
+                    batch[k].result = pass.Process(items[first + k]);
+                batch[k].done = !pass.m_stopped;
+            }
             lock.lock();
-            if (slot.done)
-                ring[i % kAhead] = std::move(slot);
-            // Only the item to report next is waited for; waking the
-            // reporting thread for any other would cost a switch for nothing.
-            if (i == reported)
+            for (std::size_t k = 0; k < count; ++k)
+                if (batch[k].done)
+                    ring[(first + k) % kAhead] = std::move(batch[k]);
+            // Only the item to report next is waited for.
+            if (reported >= first && reported < first + count)
                 finished.notify_one();
         }
     };
@@ -193,15 +206,15 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
     for (int t = 0; t < threads; ++t)
         workers.emplace_back(work);
 
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        const Item &item = items[i];
-        FileResult result;
-        bool have = false;
+    std::vector<FileResult> ready;
+    std::size_t next = 0;
+    bool stopped = false;
+    while (next < total && !stopped) {
+        ready.clear();
         {
             std::unique_lock lock(mutex);
-            Slot &slot = ring[i % kAhead];
             // The stop button must work while a large file is read or counted.
-            while (!slot.done && abortFlag <= 0) {
+            while (!ring[next % kAhead].done && abortFlag <= 0) {
                 if (finished.wait_for(lock, std::chrono::milliseconds(50)) == std::cv_status::timeout &&
                     m_whileWorking) {
                     lock.unlock();
@@ -209,21 +222,25 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
                     lock.lock();
                 }
             }
-            if (slot.done && abortFlag <= 0) {
-                result = std::move(slot.result);
-                slot = Slot();
-                have = true;
-                ++reported;
-                room.notify_one(); // one slot is free: one worker may go on
+            // Everything finished from here on is taken at once.
+            for (std::size_t i = next; i < total && ring[i % kAhead].done; ++i) {
+                ready.push_back(std::move(ring[i % kAhead].result));
+                ring[i % kAhead] = Slot();
             }
+            reported += ready.size();
+            room.notify_all();
         }
-        if (have) {
-            if (!item.skip)
-                report(result, item.position);
-            continue;
+        std::size_t k = 0;
+        // The stop flag is looked at before each item, as in a pass in order.
+        for (; k < ready.size() && abortFlag <= 0; ++k)
+            if (!items[next + k].skip)
+                report(ready[k], items[next + k].position);
+        next += k;
+        if (k < ready.size() || (ready.empty() && abortFlag > 0)) {
+            const int position = items[next].position;
+            abortFlag = position == 0 ? 1 : position;
+            stopped = true;
         }
-        abortFlag = item.position == 0 ? 1 : item.position;
-        break;
     }
     {
         const std::lock_guard lock(mutex);
