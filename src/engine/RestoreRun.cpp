@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -199,9 +200,10 @@ int RestoreRun::openTarget(Item &item, struct stat &st)
     return fd;
 }
 
-void RestoreRun::inspect(Item &item, QByteArray *bytes)
+void RestoreRun::inspect(Item &item, QByteArray *bytes, struct stat *status)
 {
-    struct stat st = {};
+    struct stat ownStatus = {};
+    struct stat &st = status ? *status : ownStatus;
     const int fd = openTarget(item, st);
     if (fd < 0)
         return;
@@ -285,7 +287,7 @@ void RestoreRun::restoreOne(Item &item, BackupArchive *saved, bool force)
     QByteArray current;
     struct stat st = {};
     item.detail.clear();
-    inspect(item, &current);
+    inspect(item, &current, &st);
     if (item.state != State::Restore && !(force && item.state == State::Changed))
         return;
     // The original is taken whole and checked before anything is written.
@@ -305,36 +307,41 @@ void RestoreRun::restoreOne(Item &item, BackupArchive *saved, bool force)
         item.state = State::Damaged;
         return;
     }
-    const int fd = openTarget(item, st);
-    if (fd < 0)
-        return;
-    ::close(fd);
-    if (saved && !saved->AddFile(item.path, current, st.st_mode)) {
-        item.state = State::Unsaved;
-        item.detail = saved->LastError();
-        return;
-    }
+    // The current content is compressed and synced on the archive's thread
+    // while the original goes to its temporary file; the file changes only
+    // once the current content is on disk.
+    const BackupArchive::Ticket ticket = saved ? saved->Begin(item.path, current, st.st_mode) : 0;
+    std::function<int()> savedFirst;
+    if (saved)
+        savedFirst = [saved, ticket] { return saved->Wait(ticket) ? 0 : ECANCELED; };
     const qsizetype slash = item.native.lastIndexOf('/');
     const PosixFile::Producer produce = [&original](const PosixFile::Put &put) {
         return put(original.constData(), static_cast<std::size_t>(original.size()));
     };
     const SafeFileWriter::Result written =
-        SafeFileWriter::ReplaceAt(m_opener->FolderFd(), item.native.mid(slash + 1), current, produce);
-    switch (written.status) {
-    case SafeFileWriter::Status::Written:
+        SafeFileWriter::ReplaceAt(m_opener->FolderFd(), item.native.mid(slash + 1), current, produce, savedFirst);
+    if (written.status == SafeFileWriter::Status::Written) {
         item.state = State::Restored;
         if (saved)
-            saved->Written(static_cast<std::uint64_t>(original.size()), e.crc);
+            saved->Written(ticket, static_cast<std::uint64_t>(original.size()), e.crc);
         return;
+    }
+    if (saved && !saved->Wait(ticket)) {
+        item.state = State::Unsaved;
+        item.detail = saved->LastError();
+        return;
+    }
+    switch (written.status) {
     case SafeFileWriter::Status::Gone:
         item.state = State::Missing;
         return;
     case SafeFileWriter::Status::ChangedOnDisk:
         item.state = State::Changed;
         return;
+    case SafeFileWriter::Status::Written:
     case SafeFileWriter::Status::Failed:
     case SafeFileWriter::Status::Damaged:
-    case SafeFileWriter::Status::Abandoned: // no hook is given
+    case SafeFileWriter::Status::Abandoned:
         item.state = State::WriteFailed;
         item.detail = written.error;
         return;

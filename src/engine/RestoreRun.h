@@ -101,8 +101,9 @@ private:
     // Opens the item's file as the run did: a descriptor or -errno (state
     // set for the failures).
     int openTarget(Item &item, struct stat &st);
-    // What the item's file holds now against the archive; bytes receives it.
-    void inspect(Item &item, QByteArray *bytes);
+    // What the item's file holds now against the archive; bytes receives it
+    // and status the file's status, when given.
+    void inspect(Item &item, QByteArray *bytes, struct stat *status = nullptr);
     void restoreOne(Item &item, BackupArchive *saved, bool force);
     void progress(std::size_t done);
 
