@@ -255,7 +255,8 @@ int restore(const Call &call)
 {
     ConsoleHost host(call.options, call.yes);
     RestoreRun run(host, host);
-    if (const QString fault = run.Plan(call.restore, call.restoreStart); !fault.isEmpty()) {
+    // With --yes nobody reads the plan: each file is looked at once, when it is restored.
+    if (const QString fault = run.Plan(call.restore, call.restoreStart, !call.yes); !fault.isEmpty()) {
         print(stderr, fault + QLatin1Char('\n'));
         return 1;
     }

@@ -80,7 +80,7 @@ RestoreRun::~RestoreRun()
         ::close(m_fd);
 }
 
-QString RestoreRun::Plan(const QString &archive, const QString &startFolder)
+QString RestoreRun::Plan(const QString &archive, const QString &startFolder, bool inspectFiles)
 {
     m_items.clear();
     m_hasPaths = false;
@@ -99,7 +99,7 @@ QString RestoreRun::Plan(const QString &archive, const QString &startFolder)
         return QStringLiteral("Das Backup-Archiv \"%1\" verzeichnet nicht, wo seine Dateien lagen. Bitte den "
                               "Startordner des Laufs angeben, aus dem es stammt.")
             .arg(NativePath::Display(archive));
-    for (std::size_t i = 0; i < m_items.size(); ++i) {
+    for (std::size_t i = 0; inspectFiles && i < m_items.size(); ++i) {
         if (m_items[i].state == State::Restore)
             inspect(m_items[i], nullptr);
         progress(i);

@@ -63,8 +63,9 @@ public:
     // startFolder is the folder the run was given: needed for an archive
     // that records no paths (entry names are then placed the way the backup
     // names them); for the others, a recorded path outside it is refused.
-    // Empty, or why the archive cannot be used.
-    QString Plan(const QString &archive, const QString &startFolder);
+    // Empty, or why the archive cannot be used. Without inspect the files
+    // are only looked at when Execute comes to them (nobody is asked first).
+    QString Plan(const QString &archive, const QString &startFolder, bool inspect = true);
     const std::vector<Item> &Items() const { return m_items; }
     int Count(State state) const;
     // Whether the archive records where its files live.
