@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -233,7 +234,9 @@ QString WindowRunHost::BrowseForArchive(const QString &folder)
     const QString title = QStringLiteral("Backup-Archiv zum Wiederherstellen wählen");
     if (folderHook())
         return folderHook()(title);
-    return QFileDialog::getOpenFileName(&m_window, title, folder, QStringLiteral("Backup-Archive (backup-*.zip)"));
+    // Without a backup folder the home folder is a better start than wherever the program was started.
+    return QFileDialog::getOpenFileName(&m_window, title, folder.isEmpty() ? QDir::homePath() : folder,
+                                        QStringLiteral("Backup-Archive (backup-*.zip)"));
 }
 
 void WindowRunHost::OpenDocument(const QString &path)
