@@ -125,6 +125,15 @@ TEST_F(Restore, AFileChangedSinceTheRunIsRestoredOnlyOnRequest)
     EXPECT_EQ(bytesOf(b), QByteArray("von Hand geändert"));
     EXPECT_TRUE(m_restore->NotRestoredText(20).contains(u("b.txt – wurde seit dem Lauf geändert")));
 
+    // The window's way: the second question decides.
+    host.shown.clear();
+    host.answers = {RunHost::Answer::Yes, RunHost::Answer::No};
+    RestoreRun asked(host, host);
+    EXPECT_EQ(asked.Run(archive, QString(), m_backups.path()), RestoreRun::Outcome::Finished);
+    ASSERT_GE(host.shown.size(), 2u);
+    EXPECT_TRUE(host.shown[1].text.startsWith(u("1 Datei seit dem Lauf geändert. Sollen sie trotzdem")));
+    EXPECT_EQ(bytesOf(b), QByteArray("von Hand geändert"));
+
     RestoreRun &forced = restore(archive, QString(), true);
     EXPECT_EQ(bytesOf(b), QByteArray("Wort b"));
     EXPECT_EQ(bytesOf(a), QByteArray("Wort a"));
