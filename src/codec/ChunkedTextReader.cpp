@@ -15,9 +15,10 @@
 
 ChunkedTextReader::ChunkedTextReader(qsizetype chunkBytes) : m_chunkBytes(std::max<qsizetype>(chunkBytes, 4)) {}
 
-void ChunkedTextReader::Start(int fd)
+void ChunkedTextReader::Start(int fd, qint64 knownSize)
 {
     m_fd = fd;
+    m_knownSize = knownSize;
     m_offset = 0;
     m_carry = 0;
     m_first = true;
@@ -43,6 +44,8 @@ ChunkedTextReader::Step ChunkedTextReader::Next(QString &out)
         if (n == 0)
             break;
         got += n;
+        if (got < m_chunkBytes && m_knownSize >= 0 && m_offset + got >= m_knownSize)
+            break;
     }
     m_offset += got;
     const bool last = got < m_chunkBytes;

@@ -16,8 +16,11 @@ public:
     explicit ChunkedTextReader(qsizetype chunkBytes = DefaultChunkBytes);
 
     // Starts on an open regular file, from its first byte. The descriptor
-    // stays the caller's.
-    void Start(int fd);
+    // stays the caller's. With the size the file had when it was opened, a
+    // short read that reaches it is taken as the end, which saves the read
+    // that would only say so (a file that grew since then is read to its
+    // end, as without).
+    void Start(int fd, qint64 knownSize = -1);
 
     enum class Step {
         More,    // a piece was appended; more follow
@@ -37,6 +40,7 @@ public:
 private:
     qsizetype m_chunkBytes;
     int m_fd = -1;
+    qint64 m_knownSize = -1;
     qint64 m_offset = 0;   // where the next read starts
     qsizetype m_carry = 0; // bytes at the front of m_bytes left from the last piece
     bool m_first = true;   // the mark is still to be looked for

@@ -12,10 +12,10 @@ ChunkedSearch::ChunkedSearch(const SearchPattern &pattern, bool wholeWords, qsiz
       m_reader(m_chunkBytes)
 {}
 
-ChunkedSearch::Counted ChunkedSearch::CountFile(int fd, const Stop &stop)
+ChunkedSearch::Counted ChunkedSearch::CountFile(int fd, const Stop &stop, qint64 size)
 {
     Counted result;
-    m_reader.Start(fd);
+    m_reader.Start(fd, size);
     for (;;) {
         StreamSearch search(*m_pattern, m_wholeWords, m_text);
         ChunkedTextReader::Step step;

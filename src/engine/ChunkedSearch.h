@@ -34,8 +34,9 @@ public:
         TextEncoding encoding = TextEncoding::Ansi;
         int error = 0; // errno of ReadFailed
     };
-    // Counts the finds in an open regular file.
-    Counted CountFile(int fd, const Stop &stop);
+    // Counts the finds in an open regular file (of size bytes when opened,
+    // -1 when not known).
+    Counted CountFile(int fd, const Stop &stop, qint64 size = -1);
 
     struct Replaced
     {

@@ -319,7 +319,7 @@ FileResult FilePass::Process(const Item &item)
         if (replace)
             replaceFile(fd, st, name, r);
         else
-            searchFile(fd, r);
+            searchFile(fd, st.st_size, r);
     } catch (const std::bad_alloc &) {
         // Whatever was taken for this file is given back by now; the pass goes on.
         r.count = 0;
@@ -328,10 +328,11 @@ FileResult FilePass::Process(const Item &item)
     return r;
 }
 
-void FilePass::searchFile(int fd, FileResult &r)
+void FilePass::searchFile(int fd, qint64 size, FileResult &r)
 {
     useLineBreaksOf(fd, nullptr);
-    const ChunkedSearch::Counted counted = m_search.CountFile(fd, [this] { return stopRequested(); });
+    const ChunkedSearch::Counted counted = m_search.CountFile(
+        fd, [this] { return stopRequested(); }, size);
     if (counted.end == ChunkedSearch::End::ReadFailed) {
         if (counted.error == ENOMEM)
             throw std::bad_alloc();

@@ -78,7 +78,7 @@ public:
     int FolderFd() const { return m_folders.FolderFd(); }
 
 private:
-    void searchFile(int fd, FileResult &r);
+    void searchFile(int fd, qint64 size, FileResult &r);
     void replaceFile(int fd, const struct stat &st, const char *name, FileResult &r);
     FileResult::Outcome replaceStep(const QString &path, const char *name, mode_t mode, const QByteArray &raw,
                                     const QString &replacement, const ChunkedSearch::Replaced &plan, QString &error);
