@@ -140,8 +140,8 @@ for c in "${cases[@]}"; do
     ;;
   real)
     # Velmora follows links to files, ripgrep does not: the totals may differ.
-    for spec in "/usr/share|*.txt;*.html;*.css;*.js;*.ini;*.log|license" "/usr/include|*.h|define"; do
-      IFS='|' read -r dir pats word <<<"$spec"
+    for tree in "/usr/share|*.txt;*.html;*.css;*.js;*.ini;*.log|license" "/usr/include|*.h|define"; do
+      IFS='|' read -r dir pats word <<<"$tree"
       echo "== warm search of $dir ($pats, \"$word\")"
       [ -d "$dir" ] || { echo "  skipped: $dir is missing"; continue; }
       iglobs=(); IFS=';' read -ra parts <<<"$pats"

@@ -162,7 +162,6 @@ BackupArchive::Ticket BackupArchive::Begin(const QString &path, QByteArray bytes
         job->ticket = m_outcomes.size();
         m_outcomes.push_back({err == 0 ? Pending : err});
     }
-    m_lastTicket = job->ticket;
     m_records.emplace_back(job->ticket, std::move(record));
     if (m_records.size() > kRecordsKept)
         m_records.pop_front();

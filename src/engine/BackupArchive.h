@@ -68,12 +68,11 @@ public:
     bool Wait(Ticket ticket);
     // Begin and Wait at once.
     bool AddFile(const QString &path, const QByteArray &bytes, std::uint32_t mode = 0);
-    // Records what took the place of the file of an entry (the last one
-    // begun, when not given; one of the last two), before or after its Wait:
+    // Records what took the place of the file of an entry (one of the last
+    // two begun), before or after its Wait:
     // a restore puts the original back only where the file still holds
     // exactly that.
     void Written(Ticket ticket, std::uint64_t size, std::uint32_t crc);
-    void Written(std::uint64_t size, std::uint32_t crc) { Written(m_lastTicket, size, crc); }
     // The entries on disk so far.
     int EntryCount() const { return m_added.load(); }
     const QString &LastError() const { return m_lastError; }
@@ -130,7 +129,6 @@ private:
     // The records of the last entries begun, for Written; older ones are
     // dropped, the central directory keeps what they had.
     std::deque<std::pair<Ticket, std::unique_ptr<BackupRecord>>> m_records;
-    Ticket m_lastTicket = 0;
     bool m_partialKept = false;
 
     std::thread m_thread;

@@ -3,6 +3,7 @@
 
 #include "Cp437.h"
 #include "Crc32.h"
+#include "ZipRecords.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -13,18 +14,8 @@
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034B50;
-constexpr std::uint32_t kCentralSignature = 0x02014B50;
-constexpr std::uint32_t kEndSignature = 0x06054B50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr std::uint16_t kZip64ExtraTag = 0x0001;
-constexpr std::uint32_t kMarker32 = 0xFFFFFFFF;
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
-constexpr std::uint16_t kFlagUtf8 = 0x0800;
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflated = 8;
 
 constexpr std::size_t kLocalHeaderSize = 30;
 constexpr std::size_t kCentralRecordSize = 46;
@@ -72,7 +63,7 @@ std::tm fromDos(std::uint16_t time, std::uint16_t date)
 std::string nameOf(const std::uint8_t *stored, std::size_t length, std::uint16_t flags)
 {
     const std::string raw(reinterpret_cast<const char *>(stored), length);
-    return (flags & kFlagUtf8) ? raw : Cp437::ToUtf8(raw);
+    return (flags & ZipRecords::kFlagUtf8) ? raw : Cp437::ToUtf8(raw);
 }
 
 } // namespace
@@ -126,7 +117,7 @@ ZipReader::Error ZipReader::findDirectory(Directory &dir)
     std::optional<std::size_t> found;
     std::optional<std::size_t> last;
     for (std::size_t pos = tailSize - 4 + 1; pos-- > 0;) {
-        if (get32(&tail[pos]) != kEndSignature)
+        if (get32(&tail[pos]) != ZipRecords::kEndSignature)
             continue;
         const bool whole = pos + kEndRecordSize <= tailSize;
         const std::size_t end = whole ? pos + kEndRecordSize + get16(&tail[pos + 20]) : tailSize + 1;
@@ -156,7 +147,7 @@ ZipReader::Error ZipReader::findDirectory(Directory &dir)
         std::uint8_t locator[kZip64LocatorSize];
         if (Error err = readAt(locator, sizeof locator, endRecord - kZip64LocatorSize); err != Error::None)
             return err;
-        if (get32(locator) == kZip64LocatorSignature) {
+        if (get32(locator) == ZipRecords::kZip64LocatorSignature) {
             if (Error err = readZip64Directory(get64(locator + 8), dir); err != Error::None)
                 return err;
         }
@@ -178,7 +169,7 @@ ZipReader::Error ZipReader::readZip64Directory(std::uint64_t endRecord, Director
     std::uint8_t r[kZip64EndRecordSize];
     if (Error err = readAt(r, sizeof r, endRecord); err != Error::None)
         return err;
-    if (get32(r) != kZip64EndSignature || get64(r + 4) < kZip64EndRecordSize - 12 ||
+    if (get32(r) != ZipRecords::kZip64EndSignature || get64(r + 4) < kZip64EndRecordSize - 12 ||
         !fits(endRecord, 12 + get64(r + 4), locator))
         return Error::BadDirectory;
     dir.entries = get64(r + 32);
@@ -211,7 +202,7 @@ ZipReader::Error ZipReader::readDirectory(const Directory &dir)
         const std::size_t extraLength = get16(r + 30);
         const std::size_t commentLength = get16(r + 32);
         const std::size_t recordSize = kCentralRecordSize + nameLength + extraLength + commentLength;
-        if (get32(r) != kCentralSignature || records.size() - pos < recordSize)
+        if (get32(r) != ZipRecords::kCentralSignature || records.size() - pos < recordSize)
             return Error::BadDirectory;
         Entry e;
         e.flags = get16(r + 8);
@@ -228,13 +219,14 @@ ZipReader::Error ZipReader::readDirectory(const Directory &dir)
         // The ZIP64 field holds, in this order, just the values whose
         // classic fields carry the marker.
         std::uint64_t *const wide[] = {&e.size, &e.compressedSize, &e.localOffset};
-        if (std::any_of(std::begin(wide), std::end(wide), [](const std::uint64_t *v) { return *v == kMarker32; })) {
-            const std::optional<std::string> zip64 = ExtraBlock(e.extra, kZip64ExtraTag);
+        if (std::any_of(std::begin(wide), std::end(wide),
+                        [](const std::uint64_t *v) { return *v == ZipRecords::kMarker32; })) {
+            const std::optional<std::string> zip64 = ExtraBlock(e.extra, ZipRecords::kZip64ExtraTag);
             if (!zip64)
                 return Error::BadDirectory;
             std::size_t at = 0;
             for (std::uint64_t *v : wide) {
-                if (*v != kMarker32)
+                if (*v != ZipRecords::kMarker32)
                     continue;
                 if (zip64->size() - at < 8)
                     return Error::BadDirectory;
@@ -257,14 +249,14 @@ ZipReader::Error ZipReader::readDirectory(const Directory &dir)
 ZipReader::Error ZipReader::Extract(const Entry &entry, const Sink &sink)
 {
     if ((entry.flags & (kFlagEncrypted | kFlagStrongEncryption)) ||
-        (entry.method != kMethodStored && entry.method != kMethodDeflated))
+        (entry.method != ZipRecords::kMethodStored && entry.method != ZipRecords::kMethodDeflated))
         return Error::Unsupported;
     if (!fits(entry.localOffset, kLocalHeaderSize, m_fileSize))
         return Error::Truncated;
     std::uint8_t h[kLocalHeaderSize];
     if (Error err = readAt(h, sizeof h, entry.localOffset); err != Error::None)
         return err;
-    if (get32(h) != kLocalSignature)
+    if (get32(h) != ZipRecords::kLocalSignature)
         return Error::BadEntry;
     const std::size_t nameLength = get16(h + 26);
     const std::size_t extraLength = get16(h + 28);
@@ -285,8 +277,8 @@ ZipReader::Error ZipReader::Extract(const Entry &entry, const Sink &sink)
         return Error::BadEntry;
 
     std::uint32_t crc = 0xFFFFFFFF;
-    const Error err = entry.method == kMethodStored ? extractStored(entry, dataStart, sink, crc)
-                                                    : extractDeflated(entry, dataStart, sink, crc);
+    const Error err = entry.method == ZipRecords::kMethodStored ? extractStored(entry, dataStart, sink, crc)
+                                                                : extractDeflated(entry, dataStart, sink, crc);
     if (err != Error::None)
         return err;
     return ~crc == entry.crc ? Error::None : Error::BadCrc;

@@ -9,15 +9,7 @@
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034B50;
-constexpr std::uint32_t kCentralSignature = 0x02014B50;
-constexpr std::uint32_t kEndSignature = 0x06054B50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
-constexpr std::uint16_t kZip64ExtraTag = 0x0001;
-constexpr std::uint32_t kMarker32 = 0xFFFFFFFF;
 constexpr std::uint16_t kVersionMadeBy = 45; // 4.5, host 0 (MS-DOS attributes)
-constexpr std::uint32_t kFlagUtf8 = 0x0800;
 
 const std::string kOverflow = "Overflow";
 
@@ -42,7 +34,7 @@ void put64(std::string &out, std::uint64_t v)
 // A size or offset as a classic field holds it: the marker when it does not fit.
 std::uint32_t field32(std::uint64_t v)
 {
-    return v > ZipRecords::kMax32 ? kMarker32 : static_cast<std::uint32_t>(v);
+    return v > ZipRecords::kMax32 ? ZipRecords::kMarker32 : static_cast<std::uint32_t>(v);
 }
 
 // The ZIP64 extra field with the given values (none: no field), followed by
@@ -51,7 +43,7 @@ std::string extraWithZip64(const std::string &zip64Values, const ByteArray &extr
 {
     std::string out;
     if (!zip64Values.empty()) {
-        put16(out, kZip64ExtraTag);
+        put16(out, ZipRecords::kZip64ExtraTag);
         put16(out, static_cast<std::uint32_t>(zip64Values.size()));
         out += zip64Values;
     }
@@ -99,9 +91,9 @@ std::string ZipRecords::LocalHeader(const EntryHeader &entry)
     }
     const std::string extra = extraWithZip64(zip64, entry.extra);
     std::string h;
-    put32(h, kLocalSignature);
-    putEntryFields(h, entry, zip64.empty() ? field32(compressedSize) : kMarker32,
-                   zip64.empty() ? field32(size) : kMarker32);
+    put32(h, ZipRecords::kLocalSignature);
+    putEntryFields(h, entry, zip64.empty() ? field32(compressedSize) : ZipRecords::kMarker32,
+                   zip64.empty() ? field32(size) : ZipRecords::kMarker32);
     put16(h, To16(static_cast<std::int64_t>(entry.name.size()), "CompressArchive"));
     put16(h, To16(static_cast<std::int64_t>(extra.size()), "CompressArchive"));
     h += entry.name;
@@ -121,7 +113,7 @@ std::string ZipRecords::CentralRecord(const EntryHeader &entry, const std::strin
             put64(zip64, v);
     const std::string extra = extraWithZip64(zip64, entry.extra);
     std::string h;
-    put32(h, kCentralSignature);
+    put32(h, ZipRecords::kCentralSignature);
     put16(h, kVersionMadeBy);
     putEntryFields(h, entry, field32(compressedSize), field32(size));
     put16(h, To16(static_cast<std::int64_t>(entry.name.size()), "CompressArchive"));
@@ -145,7 +137,7 @@ std::string ZipRecords::EndRecord(std::uint64_t entries, std::uint64_t directory
     const std::uint64_t directorySize = directoryEnd - directoryOffset;
     std::string r;
     if (entries > kMaxEntries || directorySize > kMax32 || directoryOffset > kMax32) {
-        put32(r, kZip64EndSignature);
+        put32(r, ZipRecords::kZip64EndSignature);
         put64(r, 44); // the size of the rest of this record
         put16(r, kVersionMadeBy);
         put16(r, kVersionZip64);
@@ -155,12 +147,12 @@ std::string ZipRecords::EndRecord(std::uint64_t entries, std::uint64_t directory
         put64(r, entries);
         put64(r, directorySize);
         put64(r, directoryOffset);
-        put32(r, kZip64LocatorSignature);
+        put32(r, ZipRecords::kZip64LocatorSignature);
         put32(r, 0); // the disk of the ZIP64 end record
         put64(r, directoryEnd);
         put32(r, 1); // disks in all
     }
-    put32(r, kEndSignature);
+    put32(r, ZipRecords::kEndSignature);
     put16(r, 0); // this disk
     put16(r, 0); // the disk the directory starts on
     const std::uint32_t count = entries > kMaxEntries ? 0xFFFF : static_cast<std::uint32_t>(entries);
@@ -177,9 +169,9 @@ std::uint32_t ZipRecords::NameFlags(const std::string &fileName, int useUtf8)
 {
     if (useUtf8 == -2) {
         std::string oem;
-        return Cp437::FromUtf8(fileName, oem) ? 0 : kFlagUtf8;
+        return Cp437::FromUtf8(fileName, oem) ? 0 : ZipRecords::kFlagUtf8;
     }
-    return useUtf8 == -1 ? kFlagUtf8 : 0;
+    return useUtf8 == -1 ? ZipRecords::kFlagUtf8 : 0;
 }
 
 std::string ZipRecords::StoredName(const std::string &fileName, std::uint32_t flags)
@@ -191,7 +183,7 @@ std::string ZipRecords::StoredName(const std::string &fileName, std::uint32_t fl
 
 std::string ZipRecords::StoredText(const std::string &utf8, std::uint32_t flags)
 {
-    if (flags & kFlagUtf8)
+    if (flags & ZipRecords::kFlagUtf8)
         return utf8;
     std::string oem;
     Cp437::FromUtf8(utf8, oem);

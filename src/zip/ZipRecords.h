@@ -25,6 +25,16 @@ public:
     static constexpr std::uint64_t kMaxEntries = 0xFFFF;
     static constexpr std::uint32_t kMethodStored = 0;
     static constexpr std::uint32_t kMethodDeflated = 8;
+    // The records' signatures, the ZIP64 extra field's tag, the value that
+    // points a classic field to it, and the flag of UTF-8 names.
+    static constexpr std::uint32_t kLocalSignature = 0x04034B50;
+    static constexpr std::uint32_t kCentralSignature = 0x02014B50;
+    static constexpr std::uint32_t kEndSignature = 0x06054B50;
+    static constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
+    static constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
+    static constexpr std::uint16_t kZip64ExtraTag = 0x0001;
+    static constexpr std::uint32_t kMarker32 = 0xFFFFFFFF;
+    static constexpr std::uint32_t kFlagUtf8 = 0x0800;
     // The MS-DOS attributes of entries that hold no data.
     static constexpr std::uint32_t kAttrDirectory = 16;
     static constexpr std::uint32_t kAttrVolume = 8;
