@@ -68,6 +68,42 @@ TEST_P(SearchPatternKernels, AgreesWithPlainScan)
     }
 }
 
+// Counted straight in the bytes of UTF-8 and of ANSI text, the finds are
+// those of the decoded text: the same number, the last one ending at the
+// same character. The texts are long enough for the vector scans.
+TEST_P(SearchPatternKernels, CountInBytesAgreesWithText)
+{
+    std::mt19937 rng(3);
+    const char16_t alphabet[] = {u'a', u'A',  u'k', u'K',  0x212A, u'i', u'I',   0x130,  u'ä', u'Ä', u' ',
+                                 u's', 0x17F, 0xFF, 0x178, 0xFFFD, u'€', 0xD83D, 0xDE00, u'x', u'x'};
+    const QString finds[] = {u("a"),      u("k"),       u("ka"),     u("\u00E4k"),  u("k\u00E4"), u("\u0130k"), u("i"),
+                             u("\u00FF"), u("s\u017F"), u("\uFFFD"), u("x\u20ACx"), u("Kakadu"),  u("😀")};
+    for (int round = 0; round < 4000; ++round) {
+        QString text;
+        const bool latin1 = rng() % 3 == 0;
+        for (int len = static_cast<int>(rng() % 200); len > 0; --len) {
+            const char16_t c = alphabet[rng() % std::size(alphabet)];
+            if (!latin1 || c <= 0xFF)
+                text += QChar(c);
+        }
+        if (!latin1 && text.size() > 0 && QChar(text.back()).isHighSurrogate())
+            text.chop(1);
+        const QString &find = finds[rng() % std::size(finds)];
+        const int compare = static_cast<int>(rng() % 2);
+        const SearchPattern pattern(find, static_cast<CompareMode>(compare));
+        const ByteSearch *bytes = pattern.InBytes(latin1 ? TextEncoding::Ansi : TextEncoding::Utf8);
+        if (!bytes)
+            continue; // a surrogate in the search text: only the text is searched
+        const QByteArray raw = latin1 ? text.toLatin1() : text.toUtf8();
+        qsizetype end = 0, next = -1;
+        const qsizetype want = pattern.CountIn(text, 0, &end);
+        ASSERT_EQ(bytes->CountIn(raw.constData(), raw.size(), 0, raw.size() - 1, next), want)
+            << text.toStdString() << " / " << find.toStdString() << " mode " << compare;
+        const QString before = text.left(end);
+        ASSERT_EQ(next, latin1 ? before.size() : before.toUtf8().size()) << text.toStdString();
+    }
+}
+
 // Long search texts go through two-way matching: random ones over two or
 // three letters (full of near misses and periods), pieces cut from the text
 // itself, and the cases that make a plain scan compare at length everywhere.

@@ -36,6 +36,12 @@ template <> struct VectorWidth<128>
         return static_cast<unsigned>(_mm_movemask_epi8(v));
     }
 
+    // Bytes: 16 of them, and one mask bit per byte.
+    typedef char Bytes __attribute__((vector_size(16)));
+    static constexpr int ByteCount = 16;
+    static void SplatByte(Bytes &v, unsigned char b) { v = Bytes(_mm_set1_epi8(static_cast<char>(b))); }
+    static unsigned ByteMask(const Bytes &v) { return static_cast<unsigned>(_mm_movemask_epi8(__m128i(v))); }
+
     static bool Available() { return true; }
 };
 
@@ -59,6 +65,17 @@ template <> struct VectorWidth<256>
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in));
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(out), _mm256_cvtepu8_epi16(v));
         return static_cast<unsigned>(_mm_movemask_epi8(v));
+    }
+
+    typedef char Bytes __attribute__((vector_size(32)));
+    static constexpr int ByteCount = 32;
+    __attribute__((target("avx2"))) static void SplatByte(Bytes &v, unsigned char b)
+    {
+        v = Bytes(_mm256_set1_epi8(static_cast<char>(b)));
+    }
+    __attribute__((target("avx2"))) static unsigned ByteMask(const Bytes &v)
+    {
+        return static_cast<unsigned>(_mm256_movemask_epi8(__m256i(v)));
     }
 
     static bool Available() { return __builtin_cpu_supports("avx2"); }

@@ -1,9 +1,4 @@
-// Reads a text file a piece at a time, recognising its encoding as
-// cFileResder::FileRead does.
-//
-// A file without a mark is taken for UTF-8 while its bytes are well-formed
-// UTF-8; the first byte that is not ends that guess, and the text starts over
-// as ANSI. So a UTF-8 file is read once, and any file at most about twice.
+// Reads a text file a piece at a time, recognising the mark of its encoding.
 #include "ChunkedTextReader.h"
 
 #include "TextDecoder.h"
@@ -20,15 +15,32 @@ void ChunkedTextReader::Start(int fd, qint64 knownSize)
     m_fd = fd;
     m_knownSize = knownSize;
     m_offset = 0;
-    m_carry = 0;
+    m_carry = m_pieceStart = m_pieceSize = 0;
     m_first = true;
     m_encoding = TextEncoding::Ansi;
     m_error = 0;
 }
 
-ChunkedTextReader::Step ChunkedTextReader::Next(QString &out)
+void ChunkedTextReader::RestartAsAnsi()
 {
-    // Keeps the buffer's capacity at a chunk and a carry at most.
+    m_offset = 0;
+    m_carry = m_pieceStart = m_pieceSize = 0;
+    m_first = false;
+    m_encoding = TextEncoding::Ansi;
+}
+
+void ChunkedTextReader::Keep(qsizetype n)
+{
+    n = std::clamp<qsizetype>(n, 0, m_pieceSize);
+    char *data = m_bytes.data();
+    std::memmove(data, data + m_pieceStart + m_pieceSize - n, static_cast<std::size_t>(n));
+    m_carry = n;
+    m_pieceStart = m_pieceSize = 0;
+}
+
+ChunkedTextReader::Step ChunkedTextReader::Next(QByteArrayView &piece)
+{
+    // Keeps the buffer's capacity at a chunk and what is kept at most.
     m_bytes.resize(m_carry + m_chunkBytes);
     char *data = m_bytes.data();
     qsizetype got = 0;
@@ -48,24 +60,17 @@ ChunkedTextReader::Step ChunkedTextReader::Next(QString &out)
             break;
     }
     m_offset += got;
-    const bool last = got < m_chunkBytes;
     const qsizetype size = m_carry + got;
-    qsizetype start = 0;
+    m_pieceStart = 0;
     if (m_first) {
         m_first = false;
         if (TextDecoder::HasMark(data, size, m_encoding))
-            start = TextDecoder::MarkSize(m_encoding);
+            m_pieceStart = TextDecoder::MarkSize(m_encoding);
         else
             m_encoding = size > 0 ? TextEncoding::Utf8 : TextEncoding::Ansi;
     }
-    const qsizetype taken = TextDecoder::Decode(m_encoding, data + start, size - start, last, out);
-    if (taken < 0) {
-        m_encoding = TextEncoding::Ansi;
-        m_offset = 0;
-        m_carry = 0;
-        return Step::Restart;
-    }
-    m_carry = size - start - taken;
-    std::memmove(data, data + start + taken, static_cast<std::size_t>(m_carry));
-    return last ? Step::Last : Step::More;
+    m_pieceSize = size - m_pieceStart;
+    m_carry = 0; // unless the caller keeps some
+    piece = QByteArrayView(data + m_pieceStart, m_pieceSize);
+    return got < m_chunkBytes ? Step::Last : Step::More;
 }

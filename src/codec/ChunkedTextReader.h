@@ -1,17 +1,16 @@
-// Reads a text file a piece at a time, recognising its encoding as
-// cFileResder::FileRead does, so a file of any size is read in bounded memory.
+// Reads a text file a piece at a time, recognising the mark of its encoding,
+// so a file of any size is read in bounded memory.
 #pragma once
 
 #include "TextEncoding.h"
 
 #include <QByteArray>
-#include <QString>
+#include <QByteArrayView>
 
 class ChunkedTextReader
 {
 public:
-    // Bytes read at a time: chunkBytes (at least 4) of the file's bytes give
-    // at most as many code units.
+    // Bytes read at a time (at least 4).
     static constexpr qsizetype DefaultChunkBytes = 4 << 20;
     explicit ChunkedTextReader(qsizetype chunkBytes = DefaultChunkBytes);
 
@@ -23,16 +22,25 @@ public:
     void Start(int fd, qint64 knownSize = -1);
 
     enum class Step {
-        More,    // a piece was appended; more follow
-        Last,    // the last piece was appended (it may be empty)
-        Restart, // the file is not UTF-8 after all: the text handed out so far
-                 // is void, and the next call starts it over as ANSI
-        Failed,  // the file could not be read (Error() says why)
+        More,   // a piece was read; more follow
+        Last,   // the last piece was read (it may be empty)
+        Failed, // the file could not be read (Error() says why)
     };
-    // Appends the text of the next piece to out.
-    Step Next(QString &out);
+    // Reads the next piece: the bytes kept from the last one (Keep), then up
+    // to a chunk of new ones, without the mark. The view holds until the
+    // next call.
+    Step Next(QByteArrayView &piece);
 
-    // The encoding of the text handed out (final after Last).
+    // Keeps the last n bytes of the piece just read to begin the next one
+    // (a character or a find that may go on there).
+    void Keep(qsizetype n);
+
+    // Reads the file once more from its first byte, as ANSI: it has turned
+    // out not to be UTF-8 after all.
+    void RestartAsAnsi();
+
+    // Known after the first piece: the encoding of the mark, else UTF-8 for
+    // a file with bytes (a guess that RestartAsAnsi may end), else ANSI.
     TextEncoding Encoding() const { return m_encoding; }
     // The errno of a failed read.
     int Error() const { return m_error; }
@@ -42,8 +50,9 @@ private:
     int m_fd = -1;
     qint64 m_knownSize = -1;
     qint64 m_offset = 0;   // where the next read starts
-    qsizetype m_carry = 0; // bytes at the front of m_bytes left from the last piece
-    bool m_first = true;   // the mark is still to be looked for
+    qsizetype m_carry = 0; // bytes at the front of m_bytes kept from the last piece
+    qsizetype m_pieceStart = 0, m_pieceSize = 0;
+    bool m_first = true; // the mark is still to be looked for
     TextEncoding m_encoding = TextEncoding::Ansi;
     int m_error = 0;
     QByteArray m_bytes; // reused from piece to piece and from file to file

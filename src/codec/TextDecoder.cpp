@@ -19,9 +19,16 @@ const unsigned char *bytes(const char *data)
     return reinterpret_cast<const unsigned char *>(data);
 }
 
-// Where a piece of UTF-8 of size bytes may end, when more bytes follow.
-qsizetype utf8PieceEnd(const unsigned char *b, qsizetype size)
+char16_t *units(QString &s)
 {
+    return reinterpret_cast<char16_t *>(s.data());
+}
+
+} // namespace
+
+qsizetype TextDecoder::Utf8PieceEnd(const char *data, qsizetype size)
+{
+    const unsigned char *b = bytes(data);
     for (qsizetype i = size - 1; i >= 0 && i >= size - 3; --i) {
         if (b[i] < 0x80)
             return size;
@@ -30,13 +37,6 @@ qsizetype utf8PieceEnd(const unsigned char *b, qsizetype size)
     }
     return size;
 }
-
-char16_t *units(QString &s)
-{
-    return reinterpret_cast<char16_t *>(s.data());
-}
-
-} // namespace
 
 bool TextDecoder::HasMark(const char *data, qsizetype size, TextEncoding &encoding)
 {
@@ -97,7 +97,7 @@ qsizetype TextDecoder::Decode(TextEncoding encoding, const char *data, qsizetype
     }
     case TextEncoding::Utf8:
     case TextEncoding::Utf8Bom: {
-        const qsizetype take = last ? size : utf8PieceEnd(bytes(data), size);
+        const qsizetype take = last ? size : Utf8PieceEnd(data, size);
         out.resize(base + take);
         const std::size_t n = Utf8Kernel::Decode(data, static_cast<std::size_t>(take), units(out) + base,
                                                  encoding == TextEncoding::Utf8 ? Utf8Kernel::IllFormed::Fail

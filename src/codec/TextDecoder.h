@@ -27,6 +27,10 @@ public:
     // not well-formed UTF-8 in Utf8 (out then holds part of the piece).
     static qsizetype Decode(TextEncoding encoding, const char *data, qsizetype size, bool last, QString &out);
 
+    // Where a piece of UTF-8 of size bytes may end when more bytes follow:
+    // before the last character when its bytes may go on in the next piece.
+    static qsizetype Utf8PieceEnd(const char *data, qsizetype size);
+
     // Whether encoding the text of these bytes (mark included) gives them back
     // exactly: false for ill-formed UTF-8 after a mark and for UTF-16 of odd
     // length.

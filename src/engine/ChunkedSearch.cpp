@@ -4,6 +4,7 @@
 #include "StreamSearch.h"
 #include "TextDecoder.h"
 #include "TextEncoder.h"
+#include "Utf8Kernel.h"
 
 #include <algorithm>
 
@@ -17,26 +18,82 @@ ChunkedSearch::Counted ChunkedSearch::CountFile(int fd, const Stop &stop, qint64
     Counted result;
     m_reader.Start(fd, size);
     for (;;) {
-        StreamSearch search(*m_pattern, m_wholeWords, m_text);
-        ChunkedTextReader::Step step;
-        while ((step = m_reader.Next(m_text)) == ChunkedTextReader::Step::More) {
-            search.Advance(false);
-            if (stop && stop()) {
-                result.end = End::Stopped;
-                return result;
-            }
-        }
-        if (step == ChunkedTextReader::Step::Restart)
-            continue; // the text starts over as ANSI
-        if (step == ChunkedTextReader::Step::Failed) {
+        switch (countPass(stop, result)) {
+        case ChunkedTextReader::Step::Last:
+            result.end = End::Done;
+            return result;
+        case ChunkedTextReader::Step::Failed:
             result.end = End::ReadFailed;
             result.error = m_reader.Error();
             return result;
+        case ChunkedTextReader::Step::More:
+            if (result.end == End::Stopped)
+                return result;
+            m_reader.RestartAsAnsi(); // the text starts over as ANSI
+            break;
         }
-        search.Advance(true);
-        result.count = search.Count();
-        result.encoding = m_reader.Encoding();
-        return result;
+    }
+}
+
+// One reading of the file: Last when counted, Failed, or More when stopped
+// (result.end says so) or when the file turns out not to be UTF-8.
+//
+// UTF-8 and ANSI text is counted in its bytes where the search text allows
+// (ByteSearch), other text once decoded. A piece keeps for the next the bytes
+// where a find may still start, and of a guess of UTF-8 the bytes not yet
+// found well-formed (a character that goes on in the next piece).
+ChunkedTextReader::Step ChunkedSearch::countPass(const Stop &stop, Counted &result)
+{
+    StreamSearch search(*m_pattern, m_wholeWords, m_text);
+    qint64 count = 0;
+    qsizetype from = 0;    // where the next find may start, in the piece
+    qsizetype checked = 0; // the piece is well-formed UTF-8 up to here
+    for (;;) {
+        QByteArrayView piece;
+        const ChunkedTextReader::Step step = m_reader.Next(piece);
+        if (step == ChunkedTextReader::Step::Failed)
+            return step;
+        const bool last = step == ChunkedTextReader::Step::Last;
+        const TextEncoding encoding = m_reader.Encoding();
+        const ByteSearch *bytes = m_wholeWords || m_pattern->HoldsLineBreak() ? nullptr : m_pattern->InBytes(encoding);
+        const char *data = piece.data();
+        const qsizetype size = piece.size();
+        qsizetype keep = 0;
+        if (bytes) {
+            if (encoding == TextEncoding::Utf8) {
+                const qsizetype end = last ? size : TextDecoder::Utf8PieceEnd(data, size);
+                if (!Utf8Kernel::IsWellFormed(data + checked, static_cast<std::size_t>(end - checked)))
+                    return ChunkedTextReader::Step::More;
+                checked = end;
+            } else {
+                checked = size;
+            }
+            const qsizetype lastStart = last ? size - 1 : size - bytes->MaxBytes();
+            qsizetype next = from;
+            count += bytes->CountIn(data, size, from, lastStart, next);
+            const qsizetype resume = last ? size : std::max(next, lastStart + 1);
+            const qsizetype drop = std::min(resume, checked);
+            keep = size - drop;
+            from = resume - drop;
+            checked -= drop;
+        } else {
+            const qsizetype taken = TextDecoder::Decode(encoding, data, size, last, m_text);
+            if (taken < 0)
+                return ChunkedTextReader::Step::More;
+            search.Advance(last);
+            count = search.Count();
+            keep = size - taken;
+        }
+        if (last) {
+            result.count = count;
+            result.encoding = encoding;
+            return step;
+        }
+        m_reader.Keep(keep);
+        if (stop && stop()) {
+            result.end = End::Stopped;
+            return ChunkedTextReader::Step::More;
+        }
     }
 }
 

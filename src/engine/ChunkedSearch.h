@@ -55,6 +55,8 @@ public:
                           const std::function<void(QByteArrayView)> &output, const Stop &stop);
 
 private:
+    ChunkedTextReader::Step countPass(const Stop &stop, Counted &result);
+
     const SearchPattern *m_pattern;
     bool m_wholeWords;
     qsizetype m_chunkBytes;

@@ -241,16 +241,30 @@ bool g_wide = Wide::Available();
 
 } // namespace
 
+namespace {
+
+QString comparedForm(QStringView find, CompareMode compare)
+{
+    QString needle = find.toString();
+    if (compare == CompareMode::Text) {
+        char16_t *d = reinterpret_cast<char16_t *>(needle.data());
+        for (qsizetype i = 0; i < needle.size(); ++i)
+            d[i] = CaseFold::Lower(d[i]);
+    }
+    return needle;
+}
+
+} // namespace
+
 SearchPattern::SearchPattern(QStringView find, CompareMode compare)
-    : m_needle(find.toString()), m_lineBreak(LineBreak::In(find))
+    : m_needle(comparedForm(find, compare)), m_lineBreak(LineBreak::In(find)),
+      m_ansi(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Ansi),
+      m_utf8(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Utf8),
+      m_utf8Lenient(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Utf8Lenient)
 {
     const bool fold = compare == CompareMode::Text;
-    if (fold) {
+    if (fold)
         m_lower = &CaseFold::Table()[0];
-        char16_t *d = reinterpret_cast<char16_t *>(m_needle.data());
-        for (qsizetype i = 0; i < m_needle.size(); ++i)
-            d[i] = m_lower[d[i]];
-    }
     if (m_needle.size() >= LongFrom)
         m_twoWay.emplace(m_needle, m_lower);
     const char16_t *n = reinterpret_cast<const char16_t *>(m_needle.constData());
@@ -299,8 +313,28 @@ qsizetype SearchPattern::CountIn(QStringView text, qsizetype from, qsizetype *ne
     return count;
 }
 
+const ByteSearch *SearchPattern::InBytes(TextEncoding encoding) const
+{
+    const ByteSearch *s = nullptr;
+    switch (encoding) {
+    case TextEncoding::Ansi:
+        s = &m_ansi;
+        break;
+    case TextEncoding::Utf8:
+        s = &m_utf8;
+        break;
+    case TextEncoding::Utf8Bom:
+        s = &m_utf8Lenient;
+        break;
+    default:
+        break;
+    }
+    return s && s->Usable() ? s : nullptr;
+}
+
 void SearchPattern::UseWideVectors(bool on)
 {
+    ByteSearch::UseWideVectors(on);
 #if VELMORA_VECTORS
     g_wide = on && Wide::Available();
 #else

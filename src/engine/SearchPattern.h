@@ -2,7 +2,9 @@
 // (case-insensitive) comparison.
 #pragma once
 
+#include "ByteSearch.h"
 #include "CompareMode.h"
+#include "TextEncoding.h"
 #include "TwoWaySearch.h"
 
 #include <QString>
@@ -23,6 +25,10 @@ public:
     // given, receives where a further occurrence may start: just past the
     // last one counted (from when there is none).
     qsizetype CountIn(QStringView text, qsizetype from, qsizetype *next = nullptr) const;
+
+    // The count of the search text straight in bytes of this encoding, or
+    // nullptr where only the decoded text can be searched.
+    const ByteSearch *InBytes(TextEncoding encoding) const;
 
     // From this length on a search text is found by two-way matching.
     static constexpr qsizetype LongFrom = 16;
@@ -73,4 +79,5 @@ private:
     Candidates m_candidates;
     std::optional<TwoWaySearch> m_twoWay; // for a long search text
     bool m_lineBreak = false;
+    ByteSearch m_ansi, m_utf8, m_utf8Lenient;
 };
