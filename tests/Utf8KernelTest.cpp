@@ -5,6 +5,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 
 // The tables of byte strings are laid out by hand, one case a line.
 // clang-format off
@@ -100,6 +101,99 @@ TEST(Utf8Kernel, RandomBytesAgreeAcrossWidthsAndRoundTrip)
             ASSERT_EQ(encode(decode(bytes, Rule::Replace), false), bytes);
         }
     }
+}
+
+// IsWellFormed with the vector validator and with the byte loop.
+std::pair<bool, bool> wellFormedWideAndBytewise(const std::string &bytes)
+{
+    const bool wide = Utf8Kernel::IsWellFormed(bytes.data(), bytes.size());
+    Utf8Kernel::UseWideVectors(false);
+    const bool bytewise = Utf8Kernel::IsWellFormed(bytes.data(), bytes.size());
+    Utf8Kernel::UseWideVectors(true);
+    return {wide, bytewise};
+}
+
+// The longest start of text of whole characters within n bytes, then 'x' up to n.
+std::string head(const std::string &text, std::size_t n)
+{
+    std::size_t end = 0;
+    char32_t cp;
+    while (end < text.size()) {
+        const std::size_t len = static_cast<std::size_t>(Utf8Kernel::Sequence(text.data() + end, text.size() - end, cp));
+        if (end + len > n)
+            break;
+        end += len;
+    }
+    return text.substr(0, end) + std::string(n - end, 'x');
+}
+
+// Each sequence starts at every place of two and a half vector blocks, after
+// and before 7-bit or German text, and as the very end of the bytes.
+TEST(Utf8Kernel, ValidatorJudgesEachSequenceAtEachOffset)
+{
+    const std::pair<std::string, bool> cases[] = {
+        {"\xC2\x80", true}, {"\xDF\xBF", true}, {"\xE0\xA0\x80", true}, {"\xED\x9F\xBF", true},
+        {"\xEE\x80\x80", true}, {"\xEF\xBF\xBF", true}, {"\xF0\x90\x80\x80", true}, {"\xF4\x8F\xBF\xBF", true},
+        {"\xE2\x82\xAC\xF0\x9D\x84\x9E\xC3\xA4", true},
+        {"\xC0\x80", false}, {"\xC1\xBF", false}, {"\xE0\x9F\xBF", false}, {"\xE0\x80\x80", false},   // overlong
+        {"\xF0\x8F\xBF\xBF", false}, {"\xED\xA0\x80", false}, {"\xED\xBF\xBF", false},               // surrogates
+        {"\xF4\x90\x80\x80", false}, {"\xF5\x80\x80\x80", false}, {"\xF7\xBF\xBF\xBF", false},       // too large
+        {"\xF8\x88\x80\x80\x80", false}, {"\xFF", false}, {"\xFE\x80", false},
+        {"\x80", false}, {"\xBF\xBF", false}, {"\xC3\xA4\xA4", false}, {"\xE2\x82\xAC\xAC", false},  // stray
+        {"\xF0\x9D\x84\x9E\x80", false},
+        {"\xC2", false}, {"\xE0\xA0", false}, {"\xF0\x90\x80", false}, {"\xF4\x8F", false},          // truncated
+        {"\xE2\x41\xAC", false}, {"\xF0\x9D\x41\x9E", false}, {"\xF0\x9D\x84\x41", false},
+        {"\xC3\xC3\xA4", false}, {"\xE2\x82\xE2\x82\xAC", false}, {"\xF0\x9D\x84\xC3\xA4", false},
+    };
+    const std::string german = "Bäckerei grüßt Übersicht Sträußchen daß Größe Ärger ökonomisch Fuß Öl übrig ";
+    for (const std::string &text : {std::string(80, 'x'), german}) {
+        for (const auto &[middle, wellFormed] : cases) {
+            for (std::size_t at = 0; at <= 70; ++at) {
+                for (const std::string &after : {std::string(), head(text, 40)}) {
+                    const std::string bytes = head(text, at) + middle + after;
+                    ASSERT_EQ(wellFormedWideAndBytewise(bytes), std::make_pair(wellFormed, wellFormed))
+                        << ::testing::PrintToString(bytes);
+                }
+            }
+        }
+    }
+}
+
+// Well-formed text, mostly near the range ends of each length and around the
+// block sizes, and the same with one byte changed, dropped or doubled.
+TEST(Utf8Kernel, ValidatorAgreesWithByteLoopOnRandomText)
+{
+    const char32_t edges[] = {0x7F, 0x80, 0x7FF, 0x800, 0xFFF, 0x1000, 0xD7FF, 0xE000, 0xFFFF, 0x10000, 0x3FFFF,
+                              0x40000, 0xFFFFF, 0x100000, 0x10FFFF};
+    std::mt19937 rng(11);
+    int illFormed = 0;
+    for (int round = 0; round < 4000; ++round) {
+        const std::size_t sizes[] = {rng() % 8 + 28, rng() % 8 + 60, rng() % 8 + 92, rng() % 200};
+        const std::size_t size = sizes[round % 4];
+        std::string bytes;
+        while (bytes.size() < size) {
+            const unsigned r = rng() % 8;
+            char32_t cp = r < 4 ? 'a' + rng() % 26 : r < 6 ? edges[rng() % std::size(edges)] : rng() % 0x110000;
+            char buffer[4];
+            if (cp < 0xD800 || cp > 0xDFFF)
+                bytes.append(buffer, Utf8Kernel::Put(cp, buffer));
+        }
+        if (round % 4 != 0 && !bytes.empty()) {
+            const std::size_t at = rng() % bytes.size();
+            const unsigned how = rng() % 5;
+            if (how == 0)
+                bytes[at] = static_cast<char>(rng() % 256);
+            else if (how < 3)
+                bytes[at] = static_cast<char>(bytes[at] + (how == 1 ? 1 : -1));
+            else
+                bytes.replace(at, 1, how == 3 ? 0 : 2, bytes[at]);
+        }
+        const auto [wide, bytewise] = wellFormedWideAndBytewise(bytes);
+        ASSERT_EQ(wide, bytewise) << ::testing::PrintToString(bytes);
+        illFormed += !wide;
+    }
+    EXPECT_GT(illFormed, 1000); // both kinds are common
+    EXPECT_LT(illFormed, 3000);
 }
 
 // U+FFFD stands for an unpaired surrogate; with escapes, U+DC80..U+DCFF

@@ -3,6 +3,8 @@
 
 #include "VectorWidth.h"
 
+#include <cstring>
+
 namespace {
 
 using u8 = unsigned char;
@@ -170,6 +172,163 @@ char16_t *decode(const u8 *data, std::size_t size, char16_t *out, Rule rule)
 }
 #endif
 
+// Whether the bytes are well-formed, one sequence at a time after each run
+// of 7-bit bytes.
+bool wellFormedBytewise(const u8 *data, std::size_t size)
+{
+    std::size_t i = 0;
+    while (i < size) {
+        i += asciiPrefix16(data + i, size - i);
+        if (i >= size)
+            break;
+        char32_t cp = 0;
+        const int len = sequenceLength(data + i, size - i, cp);
+        if (len < 0)
+            return false;
+        i += static_cast<std::size_t>(len);
+    }
+    return true;
+}
+
+#if VELMORA_VECTORS
+// Validation 32 bytes at a time. Every rule of well-formed UTF-8 but one is a
+// rule about two neighbouring bytes, and each such rule depends only on the
+// high and low nibble of the first byte and the high nibble of the second.
+// Three 16-entry tables, looked up with those nibbles, give each pair the set
+// of rules it would break if the other two nibbles fit; their AND is the set
+// it breaks. The one other rule, that the third and fourth byte of a sequence
+// are continuation bytes, is checked on the bytes two and three places back.
+//
+// One bit per broken rule, for a pair (first byte, second byte):
+constexpr u8 TooShort = 1 << 0;     // a lead byte (C0..FF), then no continuation byte
+constexpr u8 TooLong = 1 << 1;      // a 7-bit byte, then a continuation byte
+constexpr u8 Overlong3 = 1 << 2;    // E0 80..9F
+constexpr u8 TooLarge = 1 << 3;     // F4..FF 90..BF
+constexpr u8 Surrogate = 1 << 4;    // ED A0..BF
+constexpr u8 Overlong2 = 1 << 5;    // C0..C1 80..BF
+constexpr u8 TooLarge1000 = 1 << 6; // F5..FF 80..8F
+constexpr u8 Overlong4 = 1 << 6;    // F0 80..8F: shares the bit, as both need F_ then 8_
+constexpr u8 TwoConts = 1 << 7;     // continuation, continuation: fine only as 3rd or 4th byte
+// (F5..FF 90..BF counts as TooLarge, F5..FF then no continuation as TooShort,
+// C0..C1 likewise: such a byte is wrong whatever follows.)
+
+// The rules each nibble allows to be broken; a rule that does not look at a
+// nibble has its bit in every entry of that nibble's table.
+constexpr u8 AnyLow = TooShort | TooLong | TwoConts;
+constexpr u8 Above4 = AnyLow | TooLarge | TooLarge1000;
+constexpr u8 AnyCont = TooLong | TwoConts | Overlong2;
+// clang-format off
+alignas(16) constexpr u8 FirstHigh[16] = {
+    TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, TooLong, // 7-bit
+    TwoConts, TwoConts, TwoConts, TwoConts,                                 // continuation
+    TooShort | Overlong2,                                                   // C_
+    TooShort,                                                               // D_
+    TooShort | Overlong3 | Surrogate,                                       // E_
+    TooShort | TooLarge | TooLarge1000 | Overlong4,                         // F_
+};
+alignas(16) constexpr u8 FirstLow[16] = {
+    AnyLow | Overlong2 | Overlong3 | Overlong4, // C0, E0, F0
+    AnyLow | Overlong2,                         // C1
+    AnyLow, AnyLow,
+    AnyLow | TooLarge,                          // F4
+    Above4, Above4, Above4, Above4, Above4, Above4, Above4, Above4,
+    Above4 | Surrogate,                         // ED
+    Above4, Above4,
+};
+alignas(16) constexpr u8 SecondHigh[16] = {
+    TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, TooShort, // 7-bit
+    AnyCont | Overlong3 | TooLarge1000 | Overlong4,                                 // 8_
+    AnyCont | Overlong3 | TooLarge,                                                 // 9_
+    AnyCont | TooLarge | Surrogate,                                                 // A_
+    AnyCont | TooLarge | Surrogate,                                                 // B_
+    TooShort, TooShort, TooShort, TooShort,                                         // lead
+};
+// clang-format on
+
+#define VELMORA_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+VELMORA_AVX2 __m256i lookup(const u8 (&table)[16], __m256i nibbles)
+{
+    const __m128i t = _mm_load_si128(reinterpret_cast<const __m128i *>(table));
+    return _mm256_shuffle_epi8(_mm256_broadcastsi128_si256(t), nibbles);
+}
+
+// The bytes N places before those of input: the last N of previous, then input.
+template <int N> VELMORA_AVX2 __m256i before(__m256i input, __m256i previous)
+{
+    return _mm256_alignr_epi8(input, _mm256_permute2x128_si256(previous, input, 0x21), 16 - N);
+}
+
+// Nonzero where a byte of input breaks a rule, given the block before it.
+VELMORA_AVX2 __m256i blockErrors(__m256i input, __m256i previous)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i prev1 = before<1>(input, previous);
+    const __m256i pairs =
+        _mm256_and_si256(_mm256_and_si256(lookup(FirstHigh, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), low)),
+                                          lookup(FirstLow, _mm256_and_si256(prev1, low))),
+                         lookup(SecondHigh, _mm256_and_si256(_mm256_srli_epi16(input, 4), low)));
+    // Bit 7 where two places back is E0..FF or three places back F0..FF: the
+    // byte must continue a sequence, so TwoConts there is no error, and its
+    // absence (the byte is 7-bit or a lead) is one.
+    const __m256i third = _mm256_subs_epu8(before<2>(input, previous), _mm256_set1_epi8(0xE0 - 0x80));
+    const __m256i fourth = _mm256_subs_epu8(before<3>(input, previous), _mm256_set1_epi8(0xF0 - 0x80));
+    const __m256i mustContinue = _mm256_and_si256(_mm256_or_si256(third, fourth), _mm256_set1_epi8(-0x80));
+    return _mm256_xor_si256(pairs, mustContinue);
+}
+
+// Nonzero where a lead byte in the last three places needs more bytes than
+// the block has left.
+VELMORA_AVX2 __m256i openAtEnd(__m256i input)
+{
+    const __m256i limits =
+        _mm256_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+                         -1, -1, -1, -1, -1, static_cast<char>(0xEF), static_cast<char>(0xDF), static_cast<char>(0xBF));
+    return _mm256_subs_epu8(input, limits);
+}
+
+// Checks one block after previous; open says whether previous left a
+// sequence open and is updated for the next block.
+VELMORA_AVX2 bool blockFine(__m256i input, __m256i previous, __m256i &open)
+{
+    if (_mm256_movemask_epi8(input) == 0) {
+        // 7-bit bytes break a rule only by ending a sequence too soon.
+        if (!_mm256_testz_si256(open, open))
+            return false;
+    } else {
+        const __m256i errors = blockErrors(input, previous);
+        if (!_mm256_testz_si256(errors, errors))
+            return false;
+    }
+    open = openAtEnd(input);
+    return true;
+}
+
+// The tail shorter than a block is checked as a block padded with zero
+// bytes (never read past the end): a sequence it leaves open meets a 7-bit
+// byte there, which is TooShort.
+__attribute__((target("avx2"))) bool wellFormedWide(const u8 *data, std::size_t size)
+{
+    __m256i previous = _mm256_setzero_si256(), open = _mm256_setzero_si256();
+    std::size_t i = 0;
+    for (; i + 32 <= size; i += 32) {
+        const __m256i input = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(data + i));
+        if (!blockFine(input, previous, open))
+            return false;
+        previous = input;
+    }
+    if (i < size) {
+        alignas(32) u8 tail[32] = {};
+        std::memcpy(tail, data + i, size - i);
+        if (!blockFine(_mm256_load_si256(reinterpret_cast<const __m256i *>(tail)), previous, open))
+            return false;
+    }
+    return _mm256_testz_si256(open, open);
+}
+
+#undef VELMORA_AVX2
+#endif
+
 inline bool isHigh(char32_t c)
 {
     return c >= 0xD800 && c <= 0xDBFF;
@@ -185,18 +344,11 @@ inline bool isLow(char32_t c)
 bool Utf8Kernel::IsWellFormed(const char *data, std::size_t size)
 {
     const u8 *p = reinterpret_cast<const u8 *>(data);
-    std::size_t i = 0;
-    while (i < size) {
-        i += asciiPrefix16(p + i, size - i);
-        if (i >= size)
-            break;
-        char32_t cp = 0;
-        const int len = sequenceLength(p + i, size - i, cp);
-        if (len < 0)
-            return false;
-        i += static_cast<std::size_t>(len);
-    }
-    return true;
+#if VELMORA_VECTORS
+    if (g_wide)
+        return wellFormedWide(p, size);
+#endif
+    return wellFormedBytewise(p, size);
 }
 
 std::size_t Utf8Kernel::Decode(const char *data, std::size_t size, char16_t *out, IllFormed rule)

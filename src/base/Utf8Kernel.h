@@ -59,6 +59,7 @@ public:
     // The low 8 bits of each code unit.
     static void NarrowLatin1(const char16_t *text, std::size_t size, char *out);
 
-    // Lets tests run the narrower vector kernel on a machine with wider ones.
+    // Lets tests run the narrower vector kernel on a machine with wider ones,
+    // and IsWellFormed its byte loop instead of the AVX2 validator.
     static void UseWideVectors(bool on);
 };
