@@ -32,6 +32,25 @@ bool padded(std::vector<u8> set, std::array<u8, 4> &out)
     return true;
 }
 
+// A set of one byte, or of two that differ only in bit 0x20, as value and
+// the bits to set before comparing.
+bool orForm(const std::array<u8, 4> &set, u8 &value, u8 &orBits)
+{
+    u8 a = set[0], b = set[0];
+    for (const u8 c : set) {
+        if (c != a && c != b) {
+            if (b != a)
+                return false;
+            b = c;
+        }
+    }
+    if (a != b && (a ^ b) != 0x20)
+        return false;
+    orBits = static_cast<u8>(a ^ b);
+    value = static_cast<u8>(a | orBits);
+    return true;
+}
+
 #if VELMORA_VECTORS
 // The places among Count where the first byte, and unless any the second,
 // can start a find: one mask bit per place. Reads at .. at + Count.
@@ -66,16 +85,41 @@ template <class V> struct ByteTest
     bool any;
 };
 
+template <class V> struct ByteOrTest
+{
+    using Bytes = typename V::Bytes;
+    static constexpr int Count = V::ByteCount;
+
+    __attribute__((always_inline)) explicit ByteOrTest(const ByteSearch::Candidates &c) : any(c.anySecond)
+    {
+        V::SplatByte(a, c.firstValue);
+        V::SplatByte(ao, c.firstOr);
+        V::SplatByte(b, c.secondValue);
+        V::SplatByte(bo, c.secondOr);
+    }
+    __attribute__((always_inline)) unsigned Candidates(const u8 *at) const
+    {
+        Bytes x, y;
+        std::memcpy(&x, at, sizeof x);
+        if (any)
+            return V::ByteMask((x | ao) == a);
+        std::memcpy(&y, at + 1, sizeof y);
+        return V::ByteMask(((x | ao) == a) & ((y | bo) == b));
+    }
+    Bytes a, ao, b, bo;
+    bool any;
+};
+
 // Counts from `from` while the loads stay inside the bytes; `from` is left
 // where the vector scan stopped, `next` just past the last find counted.
-template <class V>
+template <class Test>
 __attribute__((always_inline)) inline qsizetype countWith(const ByteSearch &s, const ByteSearch::Candidates &c,
                                                           const u8 *d, qsizetype size, qsizetype &from, qsizetype last,
                                                           qsizetype &next)
 {
-    const ByteTest<V> test(c);
+    const Test test(c);
     qsizetype i = from, count = 0;
-    for (; i + V::ByteCount < size && i <= last; i += V::ByteCount) {
+    for (; i + Test::Count < size && i <= last; i += Test::Count) {
         for (unsigned bits = test.Candidates(d + i); bits; bits &= bits - 1) {
             const qsizetype at = i + __builtin_ctz(bits);
             if (at > last) {
@@ -97,13 +141,17 @@ __attribute__((always_inline)) inline qsizetype countWith(const ByteSearch &s, c
 qsizetype countNarrow(const ByteSearch &s, const ByteSearch::Candidates &c, const u8 *d, qsizetype size,
                       qsizetype &from, qsizetype last, qsizetype &next)
 {
-    return countWith<VectorWidth<128>>(s, c, d, size, from, last, next);
+    using V = VectorWidth<128>;
+    return c.byOr ? countWith<ByteOrTest<V>>(s, c, d, size, from, last, next)
+                  : countWith<ByteTest<V>>(s, c, d, size, from, last, next);
 }
 
 __attribute__((target("avx2"))) qsizetype countWide(const ByteSearch &s, const ByteSearch::Candidates &c, const u8 *d,
                                                     qsizetype size, qsizetype &from, qsizetype last, qsizetype &next)
 {
-    return countWith<VectorWidth<256>>(s, c, d, size, from, last, next);
+    using V = VectorWidth<256>;
+    return c.byOr ? countWith<ByteOrTest<V>>(s, c, d, size, from, last, next)
+                  : countWith<ByteTest<V>>(s, c, d, size, from, last, next);
 }
 
 bool g_wide = VectorWidth<256>::Available();
@@ -166,13 +214,36 @@ ByteSearch::ByteSearch(QStringView needle, bool fold, Bytes bytes)
         else
             m_candidates.anySecond = true;
     }
-    m_candidates.usable = padded(first, m_candidates.first);
-    if (!m_candidates.anySecond && !padded(second, m_candidates.second))
-        m_candidates.anySecond = true;
+    Candidates &c = m_candidates;
+    c.usable = padded(first, c.first);
+    if (!c.anySecond && !padded(second, c.second))
+        c.anySecond = true;
+    c.byOr = c.usable && orForm(c.first, c.firstValue, c.firstOr) &&
+             (c.anySecond || orForm(c.second, c.secondValue, c.secondOr));
+
+    bool single = true;
+    for (const Place &place : m_places)
+        for (const Form &f : place.forms)
+            single = single && f.length == 1;
+    if (single) {
+        m_single.resize(m_places.size());
+        for (std::size_t j = 0; j < m_places.size(); ++j)
+            for (const Form &f : m_places[j].forms)
+                m_single[j][f.bytes[0]] = true;
+    }
 }
 
 qsizetype ByteSearch::MatchAt(const u8 *data, qsizetype size, qsizetype at) const
 {
+    if (!m_single.empty()) {
+        const auto n = static_cast<qsizetype>(m_single.size());
+        if (at + n > size)
+            return 0;
+        for (qsizetype j = 0; j < n; ++j)
+            if (!m_single[static_cast<std::size_t>(j)][data[at + j]])
+                return 0;
+        return n;
+    }
     qsizetype pos = at;
     for (const Place &place : m_places) {
         const Form *match = nullptr;

@@ -42,6 +42,10 @@ public:
         std::array<unsigned char, 4> first{}, second{};
         bool anySecond = false;
         bool usable = false;
+        // When each set is one byte, or two that differ only in bit 0x20,
+        // the test is (byte | firstOr) == firstValue (likewise second).
+        bool byOr = false;
+        unsigned char firstValue = 0, secondValue = 0, firstOr = 0, secondOr = 0;
     };
 
     // The length of the find at data[at], or 0 when there is none there.
@@ -60,6 +64,8 @@ private:
     };
 
     std::vector<Place> m_places;
+    // When every form is one byte: for each place, which bytes match there.
+    std::vector<std::array<bool, 256>> m_single;
     Candidates m_candidates;
     qsizetype m_maxBytes = 0;
     bool m_usable = false;
