@@ -17,14 +17,20 @@ void ChunkedTextReader::Start(int fd, qint64 knownSize)
     m_offset = 0;
     m_carry = m_pieceStart = m_pieceSize = 0;
     m_first = true;
+    m_whole = m_again = false;
     m_encoding = TextEncoding::Ansi;
     m_error = 0;
 }
 
 void ChunkedTextReader::RestartAsAnsi()
 {
-    m_offset = 0;
-    m_carry = m_pieceStart = m_pieceSize = 0;
+    // A file read whole in its first piece is still in the buffer: most
+    // ANSI files are that small, and are then read once, not twice.
+    m_again = m_whole;
+    m_whole = false;
+    if (!m_again)
+        m_offset = 0;
+    m_carry = 0;
     m_first = false;
     m_encoding = TextEncoding::Ansi;
 }
@@ -32,6 +38,7 @@ void ChunkedTextReader::RestartAsAnsi()
 void ChunkedTextReader::Keep(qsizetype n)
 {
     n = std::clamp<qsizetype>(n, 0, m_pieceSize);
+    m_whole = false;
     char *data = m_bytes.data();
     std::memmove(data, data + m_pieceStart + m_pieceSize - n, static_cast<std::size_t>(n));
     m_carry = n;
@@ -40,6 +47,12 @@ void ChunkedTextReader::Keep(qsizetype n)
 
 ChunkedTextReader::Step ChunkedTextReader::Next(QByteArrayView &piece)
 {
+    if (m_again) {
+        m_again = false;
+        m_carry = 0;
+        piece = QByteArrayView(m_bytes.constData(), m_pieceSize);
+        return Step::Last;
+    }
     // Keeps the buffer's capacity at a chunk and what is kept at most.
     m_bytes.resize(m_carry + m_chunkBytes);
     char *data = m_bytes.data();
@@ -62,6 +75,7 @@ ChunkedTextReader::Step ChunkedTextReader::Next(QByteArrayView &piece)
     m_offset += got;
     const qsizetype size = m_carry + got;
     m_pieceStart = 0;
+    m_whole = m_first && got < m_chunkBytes;
     if (m_first) {
         m_first = false;
         if (TextDecoder::HasMark(data, size, m_encoding))

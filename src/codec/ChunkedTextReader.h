@@ -52,7 +52,9 @@ private:
     qint64 m_offset = 0;   // where the next read starts
     qsizetype m_carry = 0; // bytes at the front of m_bytes kept from the last piece
     qsizetype m_pieceStart = 0, m_pieceSize = 0;
-    bool m_first = true; // the mark is still to be looked for
+    bool m_first = true;  // the mark is still to be looked for
+    bool m_whole = false; // the piece read is the whole file
+    bool m_again = false; // the next piece is the whole file, still in the buffer
     TextEncoding m_encoding = TextEncoding::Ansi;
     int m_error = 0;
     QByteArray m_bytes; // reused from piece to piece and from file to file
