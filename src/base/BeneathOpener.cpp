@@ -150,14 +150,15 @@ int BeneathOpener::Enter(const std::string &given)
         return -fd;
     m_folderFd = fd;
     m_folder = folder;
+    ++m_opened;
     return 0;
 }
 
-int BeneathOpener::OpenFile(const char *name, bool followLink, struct stat &st) const
+int BeneathOpener::OpenFile(const char *name, bool followLink, struct stat &st, PosixFile::MoreStatus *more) const
 {
     if (m_folderFd < 0)
         return -EBADF;
-    return PosixFile::OpenRegularAt(m_folderFd, name, O_RDONLY | (followLink ? 0 : O_NOFOLLOW), &st);
+    return PosixFile::OpenRegularAt(m_folderFd, name, O_RDONLY | (followLink ? 0 : O_NOFOLLOW), &st, more);
 }
 
 int BeneathOpener::OpenFolderIn(int parentFd, const char *name)

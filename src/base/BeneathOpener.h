@@ -2,6 +2,8 @@
 // following a symbolic link that someone put in the way.
 #pragma once
 
+#include "PosixFile.h"
+
 #include <string>
 #include <sys/stat.h>
 
@@ -23,6 +25,8 @@ public:
     // when one is in the way); any other folder is opened as given. The
     // current folder stays open, so the files of one folder cost one open.
     int Enter(const std::string &folder);
+    // Counts the folders opened: a change means another current folder.
+    unsigned long long FoldersOpened() const { return m_opened; }
     // The current folder's descriptor, or -1.
     int FolderFd() const { return m_folderFd; }
 
@@ -31,7 +35,7 @@ public:
     // followLink a link in name's place gives ELOOP. The descriptor, or
     // -errno (EISDIR for a folder, EINVAL for anything else that is not a
     // regular file); st receives the file's status.
-    int OpenFile(const char *name, bool followLink, struct stat &st) const;
+    int OpenFile(const char *name, bool followLink, struct stat &st, PosixFile::MoreStatus *more = nullptr) const;
 
     // The subfolder name of the folder parentFd, never through a link. The
     // descriptor, or -errno.
@@ -51,4 +55,5 @@ private:
     int m_startError = 0;
     std::string m_folder;
     int m_folderFd = -1;
+    unsigned long long m_opened = 0;
 };

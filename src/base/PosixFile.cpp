@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/random.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
@@ -69,7 +71,36 @@ int readOpenFile(int fd, const struct stat &st, PosixFile::Sizer sizer, void *bu
     return 0;
 }
 
-int openRegularAt(int folder, const char *name, int flags, struct stat *st)
+// fstat that also fills more, from one statx query.
+int statusOf(int fd, struct stat &st, PosixFile::MoreStatus *more)
+{
+    if (!more)
+        return ::fstat(fd, &st) == 0 ? 0 : errno;
+    struct statx x;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_MNT_ID, &x) != 0)
+        return errno;
+    st = {};
+    st.st_dev = makedev(x.stx_dev_major, x.stx_dev_minor);
+    st.st_ino = x.stx_ino;
+    st.st_mode = x.stx_mode;
+    st.st_nlink = x.stx_nlink;
+    st.st_uid = x.stx_uid;
+    st.st_gid = x.stx_gid;
+    st.st_rdev = makedev(x.stx_rdev_major, x.stx_rdev_minor);
+    st.st_size = static_cast<off_t>(x.stx_size);
+    st.st_blksize = static_cast<blksize_t>(x.stx_blksize);
+    st.st_blocks = static_cast<blkcnt_t>(x.stx_blocks);
+    st.st_atim = {x.stx_atime.tv_sec, x.stx_atime.tv_nsec};
+    st.st_mtim = {x.stx_mtime.tv_sec, x.stx_mtime.tv_nsec};
+    st.st_ctim = {x.stx_ctime.tv_sec, x.stx_ctime.tv_nsec};
+    more->attributes = x.stx_attributes;
+    more->attributesKnown = x.stx_attributes_mask;
+    more->mountKnown = (x.stx_mask & STATX_MNT_ID) != 0;
+    more->mountId = more->mountKnown ? x.stx_mnt_id : 0;
+    return 0;
+}
+
+int openRegularAt(int folder, const char *name, int flags, struct stat *st, PosixFile::MoreStatus *more)
 {
     int fd;
     do
@@ -79,10 +110,8 @@ int openRegularAt(int folder, const char *name, int flags, struct stat *st)
         return -errno;
     struct stat own;
     struct stat &status = st ? *st : own;
-    int err = 0;
-    if (::fstat(fd, &status) != 0)
-        err = errno;
-    else if (!S_ISREG(status.st_mode))
+    int err = statusOf(fd, status, more);
+    if (err == 0 && !S_ISREG(status.st_mode))
         err = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
     if (err == 0)
         return fd;
@@ -98,12 +127,12 @@ ssize_t (*PosixFile::WriteFunction)(int, const void *, std::size_t) = [](int fd,
 
 int PosixFile::OpenRegular(const char *path, int flags, struct stat *st)
 {
-    return openRegularAt(AT_FDCWD, path, flags, st);
+    return openRegularAt(AT_FDCWD, path, flags, st, nullptr);
 }
 
-int PosixFile::OpenRegularAt(int folder, const char *name, int flags, struct stat *st)
+int PosixFile::OpenRegularAt(int folder, const char *name, int flags, struct stat *st, MoreStatus *more)
 {
-    return openRegularAt(folder, name, flags, st);
+    return openRegularAt(folder, name, flags, st, more);
 }
 
 ssize_t PosixFile::ReadFull(int fd, void *data, std::size_t size)
@@ -634,7 +663,7 @@ Result replaceIn(int folder, const char *name, const Content &content, const Pos
 
     int raw = -1;
     if (exists) {
-        raw = openRegularAt(folder, name, O_RDONLY | O_NOFOLLOW, &st);
+        raw = openRegularAt(folder, name, O_RDONLY | O_NOFOLLOW, &st, nullptr);
         if (raw < 0)
             return {Step::Write, -raw};
     }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -18,9 +19,19 @@ public:
     // descriptor, or -errno: EISDIR for a folder, EINVAL for anything else
     // that is not a regular file. st, when given, receives the file's status.
     static int OpenRegular(const char *path, int flags, struct stat *st = nullptr);
+    // What the status of a file tells beyond struct stat.
+    struct MoreStatus
+    {
+        std::uint64_t attributes = 0;      // STATX_ATTR_... that are set
+        std::uint64_t attributesKnown = 0; // the STATX_ATTR_... the file system reports
+        std::uint64_t mountId = 0;
+        bool mountKnown = false;
+    };
     // The same for name relative to the open folder (AT_FDCWD: the current
-    // folder); O_NOFOLLOW in flags refuses a link.
-    static int OpenRegularAt(int folder, const char *name, int flags, struct stat *st = nullptr);
+    // folder); O_NOFOLLOW in flags refuses a link. more, when given, receives
+    // what else the status query gives (for the same single query).
+    static int OpenRegularAt(int folder, const char *name, int flags, struct stat *st = nullptr,
+                             MoreStatus *more = nullptr);
 
     // Reads until size bytes are in or the file ends; the count read, or
     // -errno. Interrupted reads are resumed.

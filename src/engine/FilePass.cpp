@@ -16,6 +16,7 @@
 #include <functional>
 #include <mutex>
 #include <new>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -28,6 +29,14 @@ constexpr std::size_t kAhead = 128;
 // How many items a worker takes at a time.
 constexpr std::size_t kBatch = 8;
 constexpr int kMinWorkers = 8;
+
+// The blocks this thread has had read from a disk so far: what the page
+// cache held costs none.
+long blocksRead()
+{
+    struct rusage usage = {};
+    return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_inblock : 0;
+}
 
 // Gives a read-only file the owner's write permission for the time of its
 // replace and sets the permissions back however that ends. Works relative to
@@ -170,15 +179,23 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
     std::size_t taken = 0;    // the next item a worker takes
     std::size_t reported = 0; // the items before it are off the slots
     std::atomic<bool> stopAll{false};
+    // One worker per core counts; the others only join once a worker has
+    // waited for the disk, where reads in flight are what counts. With
+    // the files in memory they would only take turns on the same cores.
+    const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+    int allowed = g_threads > 0 ? threads : std::min(threads, cores);
     const auto batchFrom = [&](std::size_t first) { return std::min(kBatch, total - first); };
-    const auto work = [&] {
+    const auto work = [&](int index) {
         FilePass pass(m_settings);
         pass.SetStartFolder(m_startFolder);
         pass.m_stopAll = &stopAll;
         std::vector<Slot> batch;
+        long diskReads = blocksRead();
         std::unique_lock lock(mutex);
         for (;;) {
-            const auto go = [&] { return stopAll || taken >= total || taken + batchFrom(taken) <= reported + kAhead; };
+            const auto go = [&] {
+                return stopAll || taken >= total || (index < allowed && taken + batchFrom(taken) <= reported + kAhead);
+            };
             // The timeout only guards against a wake-up that was missed.
             while (!go())
                 room.wait_for(lock, std::chrono::milliseconds(50));
@@ -193,7 +210,12 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
                     batch[k].result = pass.Process(items[first + k]);
                 batch[k].done = !pass.m_stopped;
             }
+            const long nowRead = allowed < threads ? blocksRead() : diskReads;
             lock.lock();
+            if (nowRead != diskReads && allowed < threads) {
+                allowed = threads;
+                room.notify_all();
+            }
             for (std::size_t k = 0; k < count; ++k)
                 if (batch[k].done)
                     ring[(first + k) % kAhead] = std::move(batch[k]);
@@ -204,7 +226,7 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
     };
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t)
-        workers.emplace_back(work);
+        workers.emplace_back(work, t);
 
     std::vector<FileResult> ready;
     std::size_t next = 0;
@@ -277,10 +299,11 @@ FileResult FilePass::Process(const Item &item)
     const std::string folder = slash < 0 ? std::string(".") : native.left(std::max<qsizetype>(slash, 1)).toStdString();
     const char *name = native.constData() + slash + 1;
     struct stat st = {};
+    PosixFile::MoreStatus more;
     int fd = -1;
     int err = m_folders.Enter(folder);
     if (err == 0) {
-        fd = m_folders.OpenFile(name, !item.plainFile, st);
+        fd = m_folders.OpenFile(name, !item.plainFile, st, &more);
         err = fd < 0 ? -fd : 0;
     }
     const FileCloser closer{fd};
@@ -303,13 +326,24 @@ FileResult FilePass::Process(const Item &item)
         return r;
     }
     // Read-only means the user running the program may not write it, whatever
-    // the owner's bits say (root may write a 0444 file of its own).
-    const bool readOnly = ::faccessat(m_folders.FolderFd(), name, W_OK, AT_EACCESS) != 0;
+    // the owner's bits say (root may write a 0444 file of its own). A search
+    // that takes read-only files in need not know; one that leaves them out
+    // asks once per folder where it can, a replace always asks the kernel.
+    const bool replace = m_settings.mode == RunMode::SearchAndReplace;
+    bool readOnly = false;
+    if (replace) {
+        readOnly = ::faccessat(m_folders.FolderFd(), name, W_OK, AT_EACCESS) != 0;
+    } else if (!m_settings.alsoReadOnly) {
+        if (m_accessFolder != m_folders.FoldersOpened()) {
+            m_access.SetFolder(m_folders.FolderFd());
+            m_accessFolder = m_folders.FoldersOpened();
+        }
+        readOnly = !m_access.Writable(name, st, more);
+    }
     if (readOnly && !m_settings.alsoReadOnly) {
         r.outcome = FileResult::Outcome::SkippedReadOnly;
         return r;
     }
-    const bool replace = m_settings.mode == RunMode::SearchAndReplace;
     // Only a replace needs to write, and only the user's own file is theirs
     // to change the mode of: another's is written only where the user may.
     const ReadOnlyGuard guard(m_folders.FolderFd(), name, replace && readOnly && st.st_uid == ::geteuid(),

@@ -10,6 +10,7 @@
 #include "PassSettings.h"
 #include "ResultSink.h"
 #include "SearchPattern.h"
+#include "WriteAccess.h"
 
 #include <QString>
 #include <array>
@@ -104,6 +105,8 @@ private:
     std::array<QString, 3> m_formReplacements;
     BackupArchive *m_backup;
     BeneathOpener m_folders;
+    WriteAccess m_access;                  // for a search that leaves read-only files out
+    unsigned long long m_accessFolder = 0; // the folder m_access was set to (FoldersOpened)
     QString m_startFolder;
     std::vector<ResultSink *> m_sinks;
     std::function<void(const QString &)> m_beforeWrite;
