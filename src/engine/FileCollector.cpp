@@ -29,35 +29,33 @@ bool gone(int error)
     return error == ENOENT || error == ENOTDIR || error == ELOOP;
 }
 
-// The folder's entries without "." and "..", sorted by name ignoring case;
-// 0 or errno (the entries listed before a failure are kept).
-int listFolder(int fd, std::vector<Entry> &out)
+// The folder's entries without "." and ".." that keep(name, type) wants,
+// sorted by name ignoring case; 0 or errno (the entries listed before a
+// failure are kept). Read straight from the folder's descriptor (fd is
+// fresh, so its listing starts at the first entry), and the names of the
+// entries not wanted are never decoded nor sorted.
+template <class Keep> int listFolder(int fd, const Keep &keep, std::vector<Entry> &out)
 {
-    // The listing gets its own descriptor: closedir closes it, while fd stays
-    // open for opening the entries.
-    const int listFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (listFd < 0)
-        return errno;
-    DIR *dir = ::fdopendir(listFd);
-    if (!dir) {
-        const int err = errno;
-        ::close(listFd);
-        return err;
-    }
+    alignas(8) char buffer[32768];
     int err = 0;
     for (;;) {
-        errno = 0;
-        const dirent *d = ::readdir(dir);
-        if (!d) {
-            err = errno;
+        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            err = got < 0 ? errno : 0;
             break;
         }
-        const char *n = d->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        out.push_back({NativePath::Decode(n), QByteArray(n), d->d_ino, d->d_type});
+        for (ssize_t at = 0; at < got;) {
+            const auto *d = reinterpret_cast<const dirent64 *>(buffer + at);
+            at += d->d_reclen;
+            const char *n = d->d_name;
+            if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
+                continue;
+            if (keep(n, d->d_type))
+                out.push_back({NativePath::Decode(n), QByteArray(n), d->d_ino, d->d_type});
+        }
     }
-    ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const Entry &a, const Entry &b) {
         const int c = a.name.compare(b.name, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.name < b.name;
@@ -90,7 +88,7 @@ void FileCollector::ExcludeFolder(const QString &folder)
         m_excluded = {st.st_dev, st.st_ino};
 }
 
-bool FileCollector::matches(const QString &name, const QByteArray &native) const
+bool FileCollector::matches(const QByteArray &native) const
 {
     QString upper;
     for (const WildcardPattern &p : m_patterns) {
@@ -109,7 +107,7 @@ bool FileCollector::matches(const QString &name, const QByteArray &native) const
             }
         }
         if (upper.isNull())
-            upper = WildcardPattern::Upper(name);
+            upper = WildcardPattern::Upper(NativePath::Decode(native));
         if (p.MatchesUpper(upper))
             return true;
     }
@@ -144,7 +142,14 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
     struct stat self;
     const bool selfKnown = ::fstat(fd, &self) == 0;
     std::vector<Entry> entries;
-    if (const int err = listFolder(fd, entries))
+    // Folders and entries of unknown type are looked at; files only when
+    // their names match.
+    const auto wanted = [&](const char *name, unsigned char type) {
+        if (type == DT_DIR || type == DT_UNKNOWN)
+            return true;
+        return (type == DT_REG || type == DT_LNK) && matches(QByteArray::fromRawData(name, qstrlen(name)));
+    };
+    if (const int err = listFolder(fd, wanted, entries))
         m_refusals.push_back({withoutSeparator(folder), err, true});
 
     // A regular file's entry names its inode, which saves a status call per
@@ -161,7 +166,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
         if (type == DT_UNKNOWN) {
             if (::fstatat(fd, e.native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 const int err = errno;
-                if (!gone(err) && (recurse || matches(e.name, e.native)))
+                if (!gone(err) && (recurse || matches(e.native)))
                     m_refusals.push_back({folder + e.name, err, false});
                 continue;
             }
@@ -190,8 +195,8 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
             added += walk(sub, folder + e.name + QLatin1Char('/'), files, recurse, nextIndex);
             continue;
         }
-        if ((type != DT_REG && type != DT_LNK) || !matches(e.name, e.native))
-            continue;
+        if ((type != DT_REG && type != DT_LNK) || (e.type == DT_UNKNOWN && !matches(e.native)))
+            continue; // an entry of known type was matched when listed
 
         if (type == DT_LNK) {
             // A link counts only when it leads to a regular file: a link to a

@@ -73,7 +73,7 @@ private:
     };
     // The folder fd (closed here) and what lies below it.
     int walk(int fd, const QString &folder, std::vector<Found> &files, bool recurse, int &nextIndex);
-    bool matches(const QString &name, const QByteArray &native) const;
+    bool matches(const QByteArray &native) const;
 
     const int &m_abortFlag;
     std::function<void()> m_yield;
