@@ -1,6 +1,29 @@
 // The two x86 vector widths, so a kernel is written once and compiled for both.
 #pragma once
 
+#include <array>
+#include <cstddef>
+
+// A set of one value, or of two that differ only in bit 0x20 (a letter's two
+// cases in ASCII and Latin-1), tested with one compare: (x | orBits) ==
+// value. False for any other set.
+template <class T, std::size_t N> bool CaseBitForm(const std::array<T, N> &set, T &value, T &orBits)
+{
+    T a = set[0], b = set[0];
+    for (const T c : set) {
+        if (c != a && c != b) {
+            if (b != a)
+                return false;
+            b = c;
+        }
+    }
+    if (a != b && (a ^ b) != 0x20)
+        return false;
+    orBits = static_cast<T>(a ^ b);
+    value = static_cast<T>(a | orBits);
+    return true;
+}
+
 #if defined(__SSE2__)
 #define VELMORA_VECTORS 1
 

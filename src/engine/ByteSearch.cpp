@@ -32,25 +32,6 @@ bool padded(std::vector<u8> set, std::array<u8, 4> &out)
     return true;
 }
 
-// A set of one byte, or of two that differ only in bit 0x20, as value and
-// the bits to set before comparing.
-bool orForm(const std::array<u8, 4> &set, u8 &value, u8 &orBits)
-{
-    u8 a = set[0], b = set[0];
-    for (const u8 c : set) {
-        if (c != a && c != b) {
-            if (b != a)
-                return false;
-            b = c;
-        }
-    }
-    if (a != b && (a ^ b) != 0x20)
-        return false;
-    orBits = static_cast<u8>(a ^ b);
-    value = static_cast<u8>(a | orBits);
-    return true;
-}
-
 #if VELMORA_VECTORS
 // The places among Count where the first byte, and unless any the second,
 // can start a find: one mask bit per place. Reads at .. at + Count.
@@ -218,8 +199,8 @@ ByteSearch::ByteSearch(QStringView needle, bool fold, Bytes bytes)
     c.usable = padded(first, c.first);
     if (!c.anySecond && !padded(second, c.second))
         c.anySecond = true;
-    c.byOr = c.usable && orForm(c.first, c.firstValue, c.firstOr) &&
-             (c.anySecond || orForm(c.second, c.secondValue, c.secondOr));
+    c.byOr = c.usable && CaseBitForm(c.first, c.firstValue, c.firstOr) &&
+             (c.anySecond || CaseBitForm(c.second, c.secondValue, c.secondOr));
 
     bool single = true;
     for (const Place &place : m_places)

@@ -31,30 +31,6 @@ bool candidatesFor(char16_t unit, bool fold, std::array<char16_t, 4> &out)
     return true;
 }
 
-// A set of one unit, or of two units that differ only in bit 0x20, is tested
-// by setting that bit and comparing once.
-bool orForm(const std::array<char16_t, 4> &set, char16_t &value, char16_t &orBits)
-{
-    char16_t a = set[0], b = set[0];
-    for (char16_t c : set) {
-        if (c != a && c != b) {
-            if (b != a)
-                return false;
-            b = c;
-        }
-    }
-    if (a == b) {
-        value = a;
-        orBits = 0;
-        return true;
-    }
-    if ((a ^ b) != 0x20)
-        return false;
-    value = a | 0x20;
-    orBits = 0x20;
-    return true;
-}
-
 #if VELMORA_VECTORS
 // Checks the candidate places of one block (two mask bits per code unit) in
 // order. True when the search ends: at a match (found is its place) or at a
@@ -276,7 +252,7 @@ SearchPattern::SearchPattern(QStringView find, CompareMode compare)
             candidatesFor(n[0], fold, m_candidates.first) && candidatesFor(n[1], fold, m_candidates.second);
     if (m_candidates.usable) {
         Candidates &c = m_candidates;
-        c.byOr = orForm(c.first, c.firstValue, c.firstOr) && orForm(c.second, c.secondValue, c.secondOr);
+        c.byOr = CaseBitForm(c.first, c.firstValue, c.firstOr) && CaseBitForm(c.second, c.secondValue, c.secondOr);
     }
 }
 
