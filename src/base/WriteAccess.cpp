@@ -37,7 +37,6 @@ void WriteAccess::SetFolder(int folderFd)
 {
     m_folderFd = folderFd;
     m_trusted = false;
-    m_user = ::geteuid();
     struct statfs fs;
     struct statx x;
     if (folderFd < 0 || ::fstatfs(folderFd, &fs) != 0 || !localFileSystem(fs.f_type) || (fs.f_flags & ST_RDONLY) ||

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class WriteAccess
 {
@@ -25,5 +26,5 @@ private:
     int m_folderFd = -1;
     bool m_trusted = false; // a local, writable file system whose bits tell
     std::uint64_t m_mountId = 0;
-    uid_t m_user = 0; // the effective user, taken with the folder
+    uid_t m_user = ::geteuid();
 };

@@ -183,7 +183,7 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
     // waited for the disk, where reads in flight are what counts. With
     // the files in memory they would only take turns on the same cores.
     const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-    int allowed = g_threads > 0 ? threads : std::min(threads, cores);
+    std::atomic<int> allowed{g_threads > 0 ? threads : std::min(threads, cores)};
     const auto batchFrom = [&](std::size_t first) { return std::min(kBatch, total - first); };
     const auto work = [&](int index) {
         FilePass pass(m_settings);
