@@ -25,9 +25,13 @@ namespace {
 
 std::atomic<int> g_threads{0};
 // How many files a search reads ahead of the one it reports.
-constexpr std::size_t kAhead = 128;
+constexpr std::size_t kAhead = 256;
 // How many items a worker takes at a time.
 constexpr std::size_t kBatch = 8;
+// With one worker per core a switch between threads costs more than a small
+// file: larger batches. With more workers than cores (a cold disk) the file
+// to report next should not wait behind a long batch.
+constexpr std::size_t kBatchPerCore = 32;
 constexpr int kMinWorkers = 8;
 
 // The blocks this thread has had read from a disk so far: what the page
@@ -184,7 +188,9 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
     // the files in memory they would only take turns on the same cores.
     const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
     std::atomic<int> allowed{g_threads > 0 ? threads : std::min(threads, cores)};
-    const auto batchFrom = [&](std::size_t first) { return std::min(kBatch, total - first); };
+    const auto batchFrom = [&](std::size_t first) {
+        return std::min(allowed < threads ? kBatchPerCore : kBatch, total - first);
+    };
     const auto work = [&](int index) {
         FilePass pass(m_settings);
         pass.SetStartFolder(m_startFolder);
@@ -209,13 +215,15 @@ void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int thre
                 if (!items[first + k].skip)
                     batch[k].result = pass.Process(items[first + k]);
                 batch[k].done = !pass.m_stopped;
+                // Every few files, not only after the batch: a cold disk
+                // wants the other workers at once.
+                if (k % 8 == 0 && allowed < threads && blocksRead() != diskReads) {
+                    const std::lock_guard grow(mutex);
+                    allowed = threads;
+                    room.notify_all();
+                }
             }
-            const long nowRead = allowed < threads ? blocksRead() : diskReads;
             lock.lock();
-            if (nowRead != diskReads && allowed < threads) {
-                allowed = threads;
-                room.notify_all();
-            }
             for (std::size_t k = 0; k < count; ++k)
                 if (batch[k].done)
                     ring[(first + k) % kAhead] = std::move(batch[k]);
