@@ -10,6 +10,7 @@
 
 #include "CaseFold.h"
 #include "SearchPattern.h"
+#include "Utf8Kernel.h"
 #include "VectorWidth.h"
 
 #include <algorithm>
@@ -154,21 +155,15 @@ ByteSearch::ByteSearch(QStringView needle, bool fold, Bytes bytes)
         const auto units = fold ? CaseFold::UnitsFoldingTo(unit) : std::span<const char16_t>(&unit, 1);
         std::uint8_t longest = 0;
         for (const char16_t c : units) {
-            if (bytes == Bytes::Utf8Lenient && c == 0xFFFD)
-                return;
+            m_matchesReplacement = m_matchesReplacement || c == 0xFFFD;
             Form f{1, {}};
             if (!utf8) {
                 if (c > 0xFF)
                     continue; // no byte decodes to it
                 f.bytes[0] = static_cast<u8>(c);
-            } else if (c < 0x80) {
-                f.bytes[0] = static_cast<u8>(c);
-            } else if (c < 0x800) {
-                f = {2, {static_cast<u8>(0xC0 | (c >> 6)), static_cast<u8>(0x80 | (c & 0x3F)), 0}};
             } else {
-                f = {3,
-                     {static_cast<u8>(0xE0 | (c >> 12)), static_cast<u8>(0x80 | ((c >> 6) & 0x3F)),
-                      static_cast<u8>(0x80 | (c & 0x3F))}};
+                char *out = reinterpret_cast<char *>(f.bytes.data());
+                f.length = static_cast<std::uint8_t>(Utf8Kernel::Put(c, out) - out); // not a surrogate: 1 to 3
             }
             longest = std::max(longest, f.length);
             place.forms.push_back(f);

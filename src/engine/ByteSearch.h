@@ -11,9 +11,8 @@ class ByteSearch
 {
 public:
     enum class Bytes {
-        Ansi,       // one byte per code unit, the byte's value (U+0000..U+00FF)
-        Utf8,       // well-formed UTF-8
-        Utf8Lenient // UTF-8 whose ill-formed bytes stand for U+FFFD
+        Ansi, // one byte per code unit, the byte's value (U+0000..U+00FF)
+        Utf8, // UTF-8
     };
 
     // needle: the search text as it is compared (lower-cased when fold);
@@ -21,8 +20,11 @@ public:
     ByteSearch(QStringView needle, bool fold, Bytes bytes);
 
     // False when the finds in bytes could differ from those in the text:
-    // an empty or long search text, a surrogate in it, or (lenient) U+FFFD.
+    // an empty or long search text, or a surrogate in it.
     bool Usable() const { return m_usable; }
+    // Whether U+FFFD is among what the search text matches: in UTF-8 whose
+    // ill-formed bytes are read as U+FFFD, the bytes then do not tell.
+    bool MatchesReplacement() const { return m_matchesReplacement; }
 
     // The most bytes a find takes.
     qsizetype MaxBytes() const { return m_maxBytes; }
@@ -70,4 +72,5 @@ private:
     qsizetype m_maxBytes = 0;
     bool m_usable = false;
     bool m_never = false; // a unit of the search text has no byte form
+    bool m_matchesReplacement = false;
 };

@@ -215,10 +215,7 @@ __attribute__((target("avx2"))) qsizetype candidateWide(const void *c, const cha
 bool g_wide = Wide::Available();
 #endif
 
-} // namespace
-
-namespace {
-
+// The search text as it is compared: lower-cased in text comparison.
 QString comparedForm(QStringView find, CompareMode compare)
 {
     QString needle = find.toString();
@@ -235,8 +232,7 @@ QString comparedForm(QStringView find, CompareMode compare)
 SearchPattern::SearchPattern(QStringView find, CompareMode compare)
     : m_needle(comparedForm(find, compare)), m_lineBreak(LineBreak::In(find)),
       m_ansi(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Ansi),
-      m_utf8(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Utf8),
-      m_utf8Lenient(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Utf8Lenient)
+      m_utf8(m_needle, compare == CompareMode::Text, ByteSearch::Bytes::Utf8)
 {
     const bool fold = compare == CompareMode::Text;
     if (fold)
@@ -299,8 +295,8 @@ const ByteSearch *SearchPattern::InBytes(TextEncoding encoding) const
     case TextEncoding::Utf8:
         s = &m_utf8;
         break;
-    case TextEncoding::Utf8Bom:
-        s = &m_utf8Lenient;
+    case TextEncoding::Utf8Bom: // ill-formed bytes read as U+FFFD there
+        s = m_utf8.MatchesReplacement() ? nullptr : &m_utf8;
         break;
     default:
         break;

@@ -79,5 +79,5 @@ private:
     Candidates m_candidates;
     std::optional<TwoWaySearch> m_twoWay; // for a long search text
     bool m_lineBreak = false;
-    ByteSearch m_ansi, m_utf8, m_utf8Lenient;
+    ByteSearch m_ansi, m_utf8;
 };
