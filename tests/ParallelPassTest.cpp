@@ -1,12 +1,21 @@
 // A search read ahead on worker threads against the same search on one thread:
 // the same results in the same order, the same stop, on random trees whose
 // files vanish or change after they were collected, and through a whole run.
+// A replace with a thread working ahead against one without: the same
+// results, files and backup, also where files change while it runs.
+#include "BackupArchive.h"
 #include "FakeRunHost.h"
 #include "FileCollector.h"
 #include "FilePass.h"
+#include "ReplaceAhead.h"
+#include "ZipReader.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <fcntl.h>
 #include <random>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +66,32 @@ Outcome search(const PassSettings &settings, const std::vector<FilePass::Item> &
     return out;
 }
 
+std::vector<FilePass::Item> collect(const QString &folder)
+{
+    int abort = 0, next = 0;
+    FileCollector collector(abort, [] {});
+    std::vector<FileCollector::Found> found;
+    collector.CollectFiles(folder, u("*.txt"), found, true, next);
+    std::vector<FilePass::Item> items;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        items.push_back({found[i].path, int(i), found[i].path.startsWith(FileCollector::Marker), found[i].device,
+                         found[i].inode, found[i].plainFile});
+    return items;
+}
+
+// A file of random words in folder a or b/c below folder: mostly small, now
+// and then of several pieces, now and then in UTF-16.
+void putRandomFile(const std::function<int(int)> &pick, const QString &folder, int f)
+{
+    static const QByteArray words[] = {"Suchwort ", "SUCHWORT\r\n", "suchwörter ", "x", "\xFC\xDF ", "Such\nwort "};
+    QByteArray bytes;
+    const int parts = pick(20) == 0 ? 60000 : pick(300);
+    for (int p = 0; p < parts; ++p)
+        bytes += words[pick(6)];
+    put(QStringLiteral("%1/%2/%3.txt").arg(folder, pick(3) ? u("a") : u("b/c")).arg(f),
+        pick(10) == 0 ? cFileResder::EncodeText(QString::fromLatin1(bytes), TextEncoding::Utf16LE) : bytes);
+}
+
 TEST(ParallelPass, RandomTreesGiveWhatOneThreadGives)
 {
     std::mt19937 random(20261206);
@@ -64,30 +99,13 @@ TEST(ParallelPass, RandomTreesGiveWhatOneThreadGives)
     PassSettings s;
     s.find = u("Suchwort");
     s.mode = RunMode::SearchOnly;
-    const QByteArray words[] = {"Suchwort ", "SUCHWORT\r\n", "suchwörter ", "x", "\xFC\xDF ", "Such\nwort "};
     for (int round = 0; round < 120; ++round) {
         SCOPED_TRACE(round);
         QTemporaryDir dir;
         const int files = 1 + pick(40);
-        for (int f = 0; f < files; ++f) {
-            QByteArray bytes;
-            // Mostly small files, now and then one of several pieces.
-            const int parts = pick(20) == 0 ? 60000 : pick(300);
-            for (int p = 0; p < parts; ++p)
-                bytes += words[pick(6)];
-            const QString name = QStringLiteral("%1/%2.txt").arg(pick(3) ? u("a") : u("b/c")).arg(f);
-            QDir(dir.path()).mkpath(QFileInfo(dir.filePath(name)).path());
-            put(dir.filePath(name),
-                pick(10) == 0 ? cFileResder::EncodeText(QString::fromLatin1(bytes), TextEncoding::Utf16LE) : bytes);
-        }
-        int abort = 0, next = 0;
-        FileCollector collector(abort, [] {});
-        std::vector<FileCollector::Found> found;
-        collector.CollectFiles(dir.path(), u("*.txt"), found, true, next);
-        std::vector<FilePass::Item> items;
-        for (std::size_t i = 0; i < found.size(); ++i)
-            items.push_back({found[i].path, int(i), found[i].path.startsWith(FileCollector::Marker), found[i].device,
-                             found[i].inode, found[i].plainFile});
+        for (int f = 0; f < files; ++f)
+            putRandomFile(pick, dir.path(), f);
+        const std::vector<FilePass::Item> items = collect(dir.path());
         // After the walk: files vanish, are put back as other files, change.
         for (const FilePass::Item &item : items) {
             if (item.skip)
@@ -118,6 +136,126 @@ TEST(ParallelPass, RandomTreesGiveWhatOneThreadGives)
         const Outcome oneStopped = search(s, items, 1, k), manyStopped = search(s, items, round % 2 ? 3 : 0, k);
         EXPECT_EQ(manyStopped.rows, oneStopped.rows);
         EXPECT_EQ(manyStopped.abort, oneStopped.abort);
+    }
+}
+
+// Every entry of the archive in the folder: its records and its data.
+QStringList archiveIn(const QString &folder)
+{
+    QStringList entries;
+    for (const QString &name : QDir(folder).entryList(QDir::Files)) {
+        const int fd = ::open(QFile::encodeName(folder + u("/") + name).constData(), O_RDONLY);
+        ZipReader zip;
+        EXPECT_EQ(zip.Open(fd), ZipReader::Error::None) << name.toStdString();
+        for (const ZipReader::Entry &e : zip.Entries()) {
+            std::string data;
+            EXPECT_EQ(zip.Extract(
+                          e, [&](const std::uint8_t *p, std::size_t n) { return data.append((const char *)p, n), 0; }),
+                      ZipReader::Error::None);
+            entries << QStringLiteral("%1|%2|%3|%4|%5|%6|%7")
+                           .arg(QString::fromStdString(e.name))
+                           .arg(e.method)
+                           .arg(e.compressedSize)
+                           .arg(e.localOffset)
+                           .arg(QByteArray::fromStdString(e.extra).toHex(), QByteArray::fromStdString(data).toHex());
+        }
+        ::close(fd);
+    }
+    return entries;
+}
+
+TEST(ParallelPass, ReplacesWithAThreadAheadGiveWhatOneThreadGives)
+{
+    PassSettings s;
+    s.find = u("Suchwort");
+    s.replacement = u("Fundstück");
+    s.mode = RunMode::SearchAndReplace;
+    QTemporaryDir dir, backups;
+    const QString tree = dir.filePath(u("baum"));
+    for (int round = 0; round < 30; ++round) {
+        SCOPED_TRACE(round);
+        // The same tree, the same changes and the same stop for every pass.
+        const auto runOnce = [&](int threads, int stopAfter) {
+            std::mt19937 random(round);
+            const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+            QDir(tree).removeRecursively();
+            QDir(backups.path()).removeRecursively();
+            QDir().mkpath(backups.path());
+            const int files = 2 + pick(30);
+            for (int f = 0; f < files; ++f) {
+                putRandomFile(pick, tree, f);
+                // Other names of a file before it: a later one reads what the earlier one became.
+                if (f > 0 && pick(6) == 0)
+                    ::link(QFile::encodeName(QStringLiteral("%1/a/%2.txt").arg(tree).arg(f - 1)).constData(),
+                           QFile::encodeName(tree + QStringLiteral("/a/%1-l.txt").arg(f)).constData());
+                if (f > 0 && pick(6) == 0)
+                    QFile::link(QStringLiteral("%1.txt").arg(f - 1), tree + QStringLiteral("/a/%1-s.txt").arg(f));
+            }
+            const std::vector<FilePass::Item> items = collect(tree);
+            const Threads use(threads);
+            BackupArchive archive(backups.path() + u("/"), tree, QDateTime::currentDateTime(), QLocale::c());
+            EXPECT_EQ(archive.Open(), QString());
+            FilePass pass(s, &archive);
+            pass.SetStartFolder(tree);
+            // While a file is written, another program changes files further on.
+            pass.SetBeforeWrite([&](const QString &) {
+                if (pick(4) == 0) {
+                    const FilePass::Item &later = items[pick(int(items.size()))];
+                    QByteArray bytes = bytesOf(later.path);
+                    // Now and then of the same size: only the bytes tell.
+                    if (pick(2) && !bytes.isEmpty())
+                        bytes[0] = bytes[0] == 'S' ? 's' : 'S';
+                    else
+                        bytes = pick(2) ? QByteArray("Suchwort ist neu") : QByteArray();
+                    if (!later.skip)
+                        put(later.path, bytes);
+                }
+            });
+            Outcome out;
+            Recorder sink;
+            sink.stopAfter = stopAfter;
+            sink.abort = &out.abort;
+            pass.AddSink(sink);
+            pass.Run(items, out.abort);
+            EXPECT_EQ(archive.Complete(), QString());
+            QStringList contents;
+            QDirIterator it(tree, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                contents << path + u("=") + QString::fromLatin1(bytesOf(path).toHex());
+            }
+            contents.sort();
+            return std::make_tuple(sink.rows, archiveIn(backups.path()), contents, out.abort);
+        };
+        const auto one = runOnce(1, 0);
+        ASSERT_EQ(runOnce(0, 0), one);
+        const int k = 1 + round % 7;
+        EXPECT_EQ(runOnce(0, k), runOnce(1, k));
+    }
+}
+
+// The item the pass waits for is the one it gets; what it gets is always the
+// item it asked for.
+TEST(ReplaceAhead, ThePassGetsTheItemItWaitsFor)
+{
+    std::atomic<int> started{-1};
+    ReplaceAhead ahead(40, [&](std::size_t i, const std::atomic<bool> &) {
+        started = int(i);
+        if (i % 10 == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        auto file = std::make_shared<PreparedFile>();
+        file->raw = QByteArray::number(qulonglong(i));
+        return std::shared_ptr<const PreparedFile>(file);
+    });
+    while (started < 0)
+        std::this_thread::yield();
+    const auto first = ahead.Take(0);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->raw, "0");
+    for (std::size_t i = 1; i < 40; ++i) {
+        if (const auto file = ahead.Take(i)) {
+            EXPECT_EQ(file->raw, QByteArray::number(qulonglong(i)));
+        }
     }
 }
 

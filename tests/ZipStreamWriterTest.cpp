@@ -74,9 +74,10 @@ std::shared_ptr<cMemoryStream> streamOf(const ByteArray &bytes)
 }
 
 // The same entries through cZipArchive (into memory) and through the writer
-// (into a file), at the given level, with cZipArchive's times.
+// (into a file), at the given level, with cZipArchive's times; with their
+// data deflated before at readyLevel, unless that is negative.
 std::string bothWriters(const std::vector<std::pair<std::string, ByteArray>> &entries, int level,
-                        const ArchiveFile &file)
+                        const ArchiveFile &file, int readyLevel = -1)
 {
     cZipArchive zip;
     for (const auto &[name, data] : entries)
@@ -87,7 +88,11 @@ std::string bothWriters(const std::vector<std::pair<std::string, ByteArray>> &en
     for (std::size_t i = 0; i < entries.size(); ++i) {
         ZipStreamWriter::Entry e = named(entries[i].first);
         e.modified = zip.FileInfo(static_cast<int>(i))->LastModified;
-        EXPECT_EQ(w.Add(e, entries[i].second.data(), entries[i].second.size()), 0);
+        const ByteArray &data = entries[i].second;
+        ZipStreamWriter::Deflated ready;
+        if (readyLevel >= 0)
+            EXPECT_EQ(ZipStreamWriter::Deflate(readyLevel, data.data(), data.size(), ready), 0);
+        EXPECT_EQ(readyLevel < 0 ? w.Add(e, data.data(), data.size()) : w.Add(e, data.data(), data.size(), ready), 0);
     }
     EXPECT_EQ(w.Finish(), 0);
     const ByteArray bytes = memory->Contents();
@@ -127,6 +132,14 @@ TEST(ZipStreamWriter, WritesTheBytesOfCZipArchive)
     const std::string expected = bothWriters(entries, 7, file);
     EXPECT_EQ(FileBytes(file.path), expected);
     EXPECT_TRUE(readersAccept(file.path));
+    // Deflated before the entry's turn, and at another level (passed over):
+    // the same bytes.
+    for (const int readyLevel : {7, 3}) {
+        const TempFolder other;
+        const ArchiveFile ahead(other);
+        const std::string written = bothWriters(entries, 7, ahead, readyLevel);
+        EXPECT_TRUE(FileBytes(ahead.path) == written) << readyLevel;
+    }
     EXPECT_EQ(listing(file.path, "i.filename, i.compress_type, i.flag_bits, i.compress_size == i.file_size, i.CRC"),
               read);
 }

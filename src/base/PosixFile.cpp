@@ -218,10 +218,9 @@ ssize_t readAt(int fd, char *data, std::size_t size, off_t offset)
 
 constexpr std::size_t ChunkSize = 64 * 1024;
 
-// 0 when the file behind fd holds exactly expected, ESTALE when it holds
-// anything else, else errno. Compared a chunk at a time, so that a large
-// file is never in memory twice.
-int compareContent(int fd, std::string_view expected)
+} // namespace
+
+int PosixFile::Holds(int fd, std::string_view expected)
 {
     std::vector<char> chunk(ChunkSize);
     std::size_t offset = 0;
@@ -237,6 +236,8 @@ int compareContent(int fd, std::string_view expected)
             return offset == expected.size() ? 0 : ESTALE;
     }
 }
+
+namespace {
 
 bool sameFile(const struct stat &a, const struct stat &b)
 {
@@ -259,7 +260,7 @@ Result unchanged(int folder, const char *name, int original, std::string_view ex
         return {Step::Write, errno};
     if (static_cast<std::uintmax_t>(before.st_size) != expected.size())
         return {Step::Changed, ESTALE};
-    if (const int err = compareContent(original, expected))
+    if (const int err = PosixFile::Holds(original, expected))
         return {err == ESTALE ? Step::Changed : Step::Write, err};
     if (::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) != 0)
         return {errno == ENOENT ? Step::Resolve : Step::Write, errno};
@@ -568,7 +569,7 @@ Result writeInPlace(int folder, const char *name, const struct stat &st, const C
         original = *options.expected;
         if (static_cast<std::uintmax_t>(now.st_size) != original.size())
             return {Step::Changed, ESTALE};
-        if (const int err = compareContent(raw, original))
+        if (const int err = PosixFile::Holds(raw, original))
             return {err == ESTALE ? Step::Changed : Step::Write, err};
     } else {
         try {

@@ -37,6 +37,11 @@ public:
     // -errno. Interrupted reads are resumed.
     static ssize_t ReadFull(int fd, void *data, std::size_t size);
 
+    // 0 when the file behind fd holds exactly expected, from its start to
+    // its end; ESTALE when it holds anything else, else errno. Read a chunk
+    // at a time, so that a large file is never in memory twice.
+    static int Holds(int fd, std::string_view expected);
+
     // Writes every byte, resuming interrupted and short writes; 0 or errno
     // (ENOSPC when the system takes nothing).
     static int WriteAll(int fd, const void *data, std::size_t size);

@@ -123,8 +123,9 @@ struct BackupArchive::Job
 {
     Ticket ticket = 0;
     bool update = false;
-    ZipStreamWriter::Entry entry; // of an update: only the extra field
-    QByteArray bytes;             // shared with the caller, never changed
+    ZipStreamWriter::Entry entry;                           // of an update: only the extra field
+    QByteArray bytes;                                       // shared with the caller, never changed
+    std::shared_ptr<const ZipStreamWriter::Deflated> ready; // bytes deflated before, if they were
 };
 
 namespace {
@@ -136,7 +137,20 @@ constexpr std::size_t kRecordsKept = 2;
 
 } // namespace
 
-BackupArchive::Ticket BackupArchive::Begin(const QString &path, QByteArray bytes, std::uint32_t mode)
+std::shared_ptr<const ZipStreamWriter::Deflated> BackupArchive::Deflate(const QByteArray &bytes)
+{
+    try {
+        auto ready = std::make_shared<ZipStreamWriter::Deflated>();
+        if (ZipStreamWriter::Deflate(kLevel, reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                     static_cast<std::size_t>(bytes.size()), *ready) == 0)
+            return ready;
+    } catch (const std::bad_alloc &) {
+    }
+    return nullptr;
+}
+
+BackupArchive::Ticket BackupArchive::Begin(const QString &path, QByteArray bytes, std::uint32_t mode,
+                                           std::shared_ptr<const ZipStreamWriter::Deflated> ready)
 {
     auto record = std::make_unique<BackupRecord>();
     record->path = NativePath::AbsoluteBytes(path);
@@ -154,6 +168,7 @@ BackupArchive::Ticket BackupArchive::Begin(const QString &path, QByteArray bytes
     job->entry.modified = localNow();
     job->entry.extra.assign(extra.begin(), extra.end());
     job->bytes = std::move(bytes);
+    job->ready = std::move(ready);
 
     // Without a writer no thread runs: the partial file is made here.
     const int err = m_writer ? 0 : createPartial();
@@ -276,8 +291,9 @@ BackupArchive::Outcome BackupArchive::perform(Job &job, std::int64_t entryIndex)
                 m_writer->SetCentralExtra(static_cast<std::uint64_t>(entryIndex), std::move(job.entry.extra));
             return {0, entryIndex};
         }
-        err = m_writer->Add(job.entry, reinterpret_cast<const std::uint8_t *>(job.bytes.constData()),
-                            static_cast<std::size_t>(job.bytes.size()));
+        const auto *data = reinterpret_cast<const std::uint8_t *>(job.bytes.constData());
+        const auto size = static_cast<std::size_t>(job.bytes.size());
+        err = job.ready ? m_writer->Add(job.entry, data, size, *job.ready) : m_writer->Add(job.entry, data, size);
     } catch (const std::bad_alloc &) {
         err = ENOMEM;
     }

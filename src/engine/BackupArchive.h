@@ -1,6 +1,8 @@
 // The backup of one replace pass: each original written to a ZIP archive on disk before its file changes.
 #pragma once
 
+#include "ZipStreamWriter.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QLocale>
@@ -16,7 +18,6 @@
 #include <vector>
 
 struct BackupRecord;
-class ZipStreamWriter;
 
 // The entries go one by one into a partial file in the backup folder,
 // "backup-<date>-XXXXXX.zip.part", each flushed to the disk before Wait says
@@ -61,8 +62,13 @@ public:
     // entry, to be written and flushed to the disk in the background. bytes
     // is shared, not copied: the caller keeps its own copy unchanged. The
     // entry records the file's absolute path and mode, so that it can be put
-    // back. Waits while two entries are still under way.
-    Ticket Begin(const QString &path, QByteArray bytes, std::uint32_t mode = 0);
+    // back. Waits while two entries are still under way. ready, when given,
+    // is what Deflate made of the same bytes: the entry is then only written.
+    Ticket Begin(const QString &path, QByteArray bytes, std::uint32_t mode = 0,
+                 std::shared_ptr<const ZipStreamWriter::Deflated> ready = {});
+    // Deflates an original for a later Begin, on any thread, so that the
+    // work is done before its turn comes; nullptr without the memory for it.
+    static std::shared_ptr<const ZipStreamWriter::Deflated> Deflate(const QByteArray &bytes);
     // Waits until the entry is on disk: true then. On false (LastError says
     // why) the archive is as it was before the entry. May be asked again.
     bool Wait(Ticket ticket);

@@ -5,6 +5,7 @@
 #include "Crc32.h"
 #include "NativePath.h"
 #include "PosixFile.h"
+#include "ReplaceAhead.h"
 #include "SafeFileWriter.h"
 
 #include <algorithm>
@@ -24,6 +25,9 @@
 namespace {
 
 std::atomic<int> g_threads{0};
+// Larger files are left to the replace itself: their turn is long enough
+// to hide nothing, and they would be in memory twice.
+constexpr qint64 kLargestAhead = 4 << 20;
 // How many files a search reads ahead of the one it reports.
 constexpr std::size_t kAhead = 256;
 // How many items a worker takes at a time.
@@ -148,11 +152,29 @@ void FilePass::report(const FileResult &result, int position)
 
 void FilePass::runInOrder(const std::vector<Item> &items, int &abortFlag)
 {
-    for (const Item &item : items) {
+    // A replace waits for its writes: another core reads and plans the next
+    // files meanwhile, with a pass of its own.
+    std::unique_ptr<FilePass> helper;
+    std::optional<ReplaceAhead> ahead;
+    if (m_settings.mode == RunMode::SearchAndReplace && items.size() > 1 && Threads() > 1) {
+        helper = std::make_unique<FilePass>(m_settings);
+        helper->SetStartFolder(m_startFolder);
+        const bool deflate = m_backup != nullptr;
+        ahead.emplace(items.size(),
+                      [other = helper.get(), &items, deflate](std::size_t i, const std::atomic<bool> &stop) {
+                          other->m_stopAll = &stop;
+                          return other->prepare(items[i], deflate);
+                      });
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const Item &item = items[i];
         if (abortFlag <= 0) {
             if (item.skip)
                 continue;
+            if (ahead)
+                m_prepared = ahead->Take(i);
             const FileResult result = Process(item);
+            m_prepared.reset();
             if (!m_stopped) {
                 report(result, item.position);
                 continue;
@@ -295,6 +317,42 @@ void FilePass::SetStartFolder(const QString &folder)
     m_folders.SetStart(NativePath::Encode(folder).toStdString());
 }
 
+int FilePass::openItem(const Item &item, QByteArray &native, const char *&name, struct stat &st,
+                       PosixFile::MoreStatus *more)
+{
+    native = NativePath::Encode(item.path);
+    const qsizetype slash = native.lastIndexOf('/');
+    const std::string folder = slash < 0 ? std::string(".") : native.left(std::max<qsizetype>(slash, 1)).toStdString();
+    name = native.constData() + slash + 1;
+    const int err = m_folders.Enter(folder);
+    return err != 0 ? -err : m_folders.OpenFile(name, !item.plainFile, st, more);
+}
+
+std::shared_ptr<const PreparedFile> FilePass::prepare(const Item &item, bool deflate)
+{
+    if (item.skip)
+        return nullptr;
+    QByteArray native;
+    const char *name = nullptr;
+    struct stat st = {};
+    const FileCloser closer{openItem(item, native, name, st, nullptr)};
+    if (closer.fd < 0 || st.st_size == 0 || st.st_size > kLargestAhead)
+        return nullptr;
+    auto file = std::make_shared<PreparedFile>();
+    file->raw.resize(static_cast<qsizetype>(st.st_size));
+    const ssize_t got = PosixFile::ReadFull(closer.fd, file->raw.data(), static_cast<std::size_t>(st.st_size));
+    if (got <= 0)
+        return nullptr;
+    file->raw.resize(got);
+    const QString &replacement = useLineBreaksOf(closer.fd, &file->raw);
+    file->plan = m_search.ReplaceBytes(file->raw, replacement, {}, [this] { return stopRequested(); });
+    if (file->plan.end != ChunkedSearch::End::Done)
+        return nullptr;
+    if (deflate && file->plan.changed && file->plan.originalComesBack && file->plan.newTextLossless)
+        file->deflated = BackupArchive::Deflate(file->raw);
+    return file;
+}
+
 FileResult FilePass::Process(const Item &item)
 {
     const QString &path = item.path;
@@ -302,18 +360,12 @@ FileResult FilePass::Process(const Item &item)
     m_stopped = false;
     r.path = path;
     r.displayPath = NativePath::Display(path);
-    const QByteArray native = NativePath::Encode(path);
-    const qsizetype slash = native.lastIndexOf('/');
-    const std::string folder = slash < 0 ? std::string(".") : native.left(std::max<qsizetype>(slash, 1)).toStdString();
-    const char *name = native.constData() + slash + 1;
+    QByteArray native;
+    const char *name = nullptr;
     struct stat st = {};
     PosixFile::MoreStatus more;
-    int fd = -1;
-    int err = m_folders.Enter(folder);
-    if (err == 0) {
-        fd = m_folders.OpenFile(name, !item.plainFile, st, &more);
-        err = fd < 0 ? -fd : 0;
-    }
+    const int fd = openItem(item, native, name, st, &more);
+    const int err = fd < 0 ? -fd : 0;
     const FileCloser closer{fd};
     // Another file in the place of the one collected counts as gone, like a
     // link in the way or what is no longer a regular file.
@@ -394,26 +446,37 @@ void FilePass::replaceFile(int fd, const struct stat &st, const char *name, File
     // The file's bytes stay whole: the backup and the check before the write
     // need them. Its text and its new text are only ever held a piece at a time.
     QByteArray raw;
-    raw.resize(static_cast<qsizetype>(st.st_size));
-    const ssize_t got = PosixFile::ReadFull(fd, raw.data(), static_cast<std::size_t>(raw.size()));
-    if (got < 0) {
-        r.outcome = FileResult::Outcome::Unreadable;
-        r.error = systemWords(static_cast<int>(-got));
-        return;
+    ChunkedSearch::Replaced plan;
+    std::shared_ptr<const ZipStreamWriter::Deflated> deflated;
+    const QString *replacement = nullptr;
+    if (m_prepared && m_prepared->raw.size() == st.st_size &&
+        PosixFile::Holds(fd, {m_prepared->raw.constData(), static_cast<std::size_t>(m_prepared->raw.size())}) == 0) {
+        // The same bytes make the same plan and the same entry.
+        raw = m_prepared->raw;
+        replacement = &useLineBreaksOf(fd, &raw);
+        plan = m_prepared->plan;
+        deflated = m_prepared->deflated;
+    } else {
+        raw.resize(static_cast<qsizetype>(st.st_size));
+        const ssize_t got = PosixFile::ReadFull(fd, raw.data(), static_cast<std::size_t>(raw.size()));
+        if (got < 0) {
+            r.outcome = FileResult::Outcome::Unreadable;
+            r.error = systemWords(static_cast<int>(-got));
+            return;
+        }
+        raw.resize(got); // the file shrank since its size was taken: the rest is its content
+        replacement = &useLineBreaksOf(fd, &raw);
+        plan = m_search.ReplaceBytes(raw, *replacement, {}, [this] { return stopRequested(); });
     }
-    raw.resize(got); // the file shrank since its size was taken: the rest is its content
-    const QString &replacement = useLineBreaksOf(fd, &raw);
-    const ChunkedSearch::Replaced plan =
-        m_search.ReplaceBytes(raw, replacement, {}, [this] { return stopRequested(); });
     r.count = plan.count;
     r.encoding = plan.encoding;
     if (plan.end == ChunkedSearch::End::Done)
-        r.outcome = replaceStep(r.path, name, st.st_mode, raw, replacement, plan, r.error);
+        r.outcome = replaceStep(r.path, name, st.st_mode, raw, *replacement, plan, std::move(deflated), r.error);
 }
 
 FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name, mode_t mode, const QByteArray &raw,
                                           const QString &replacement, const ChunkedSearch::Replaced &plan,
-                                          QString &error)
+                                          std::shared_ptr<const ZipStreamWriter::Deflated> deflated, QString &error)
 {
     using Outcome = FileResult::Outcome;
     if (!plan.changed)
@@ -427,7 +490,7 @@ FileResult::Outcome FilePass::replaceStep(const QString &path, const char *name,
     // refuses the file if it no longer holds them. The original is compressed
     // and written in the background while the new content is made; the file
     // changes only once the original is on disk.
-    const BackupArchive::Ticket ticket = m_backup ? m_backup->Begin(path, raw, mode) : 0;
+    const BackupArchive::Ticket ticket = m_backup ? m_backup->Begin(path, raw, mode, std::move(deflated)) : 0;
     std::function<int()> backedUp;
     if (m_backup)
         backedUp = [this, ticket] { return m_backup->Wait(ticket) ? 0 : ECANCELED; };

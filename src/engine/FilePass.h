@@ -11,16 +11,19 @@
 #include "ResultSink.h"
 #include "SearchPattern.h"
 #include "WriteAccess.h"
+#include "ZipStreamWriter.h"
 
 #include <QString>
 #include <array>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sys/types.h>
 #include <vector>
 
 class BackupArchive;
+struct PreparedFile;
 
 class FilePass
 {
@@ -61,10 +64,13 @@ public:
     // reported. A search (no replace, no hooks) reads and counts the files
     // ahead on worker threads, several reads in flight, and still reports
     // every file here, in order, with the same results and the same stop.
+    // A replace does every file here, while another thread reads, plans and
+    // deflates the next few files for it: what it made counts only for a
+    // file that still holds what it read.
     void Run(const std::vector<Item> &items, int &abortFlag);
 
     // The worker threads of a search pass; 1 does every file on the calling
-    // thread. 0 (the default) means one per core, at least 8.
+    // thread (and a replace without a thread working ahead). 0 (the default) means one per core, at least 8.
     static void SetThreads(int threads);
     static int Threads();
 
@@ -79,10 +85,18 @@ public:
     int FolderFd() const { return m_folders.FolderFd(); }
 
 private:
+    // Opens an item's file relative to its folder (entered, and held open):
+    // the descriptor or -errno; native is the path as bytes, name points
+    // into it.
+    int openItem(const Item &item, QByteArray &native, const char *&name, struct stat &st, PosixFile::MoreStatus *more);
+    // A replace's work on a file that needs no writing: read, plan and, for
+    // a backup, deflate the original. nullptr where that does not pay.
+    std::shared_ptr<const PreparedFile> prepare(const Item &item, bool deflate);
     void searchFile(int fd, qint64 size, FileResult &r);
     void replaceFile(int fd, const struct stat &st, const char *name, FileResult &r);
     FileResult::Outcome replaceStep(const QString &path, const char *name, mode_t mode, const QByteArray &raw,
-                                    const QString &replacement, const ChunkedSearch::Replaced &plan, QString &error);
+                                    const QString &replacement, const ChunkedSearch::Replaced &plan,
+                                    std::shared_ptr<const ZipStreamWriter::Deflated> deflated, QString &error);
     // Whether the stop flag was set while a file was worked on.
     bool stopRequested();
     void runInOrder(const std::vector<Item> &items, int &abortFlag);
@@ -111,7 +125,8 @@ private:
     std::vector<ResultSink *> m_sinks;
     std::function<void(const QString &)> m_beforeWrite;
     std::function<void()> m_whileWorking;
-    const int *m_abortFlag = nullptr;             // during Run
-    const std::atomic<bool> *m_stopAll = nullptr; // a worker's: set when the pass stops
-    bool m_stopped = false;                       // the last file was stopped inside
+    std::shared_ptr<const PreparedFile> m_prepared; // the work done ahead on the file at work
+    const int *m_abortFlag = nullptr;               // during Run
+    const std::atomic<bool> *m_stopAll = nullptr;   // a worker's: set when the pass stops
+    bool m_stopped = false;                         // the last file was stopped inside
 };

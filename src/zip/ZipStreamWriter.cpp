@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <unistd.h>
 
@@ -16,6 +17,36 @@ namespace {
 
 // Directory records are gathered up to this size before they go out.
 constexpr std::size_t kDirectoryBatch = 1 << 20;
+
+// Deflates an entry one block per chunk, the last one final (an empty entry
+// is one empty final block): next(done, length, chunk) points chunk at the
+// entry's bytes from done on, put(output) takes each block's bytes. 0 or the
+// first errno (or whatever else next or put returned).
+template <class Next, class Put>
+int deflateChunks(DeflateContext *context, int level, std::uint64_t size, std::uint32_t &crc, Next next, Put put)
+{
+    const DeflateLevel &tuning = kDeflateLevels[level];
+    DeflateBlockDescription block;
+    block.greedy = tuning.greedy ? 1 : 0;
+    block.candidateLimit = tuning.candidateLimit;
+    block.narrowingLength = tuning.narrowingLength;
+    std::uint64_t done = 0;
+    do {
+        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kDeflateChunk, size - done));
+        const std::uint8_t *chunk = nullptr;
+        if (int err = next(done, length, chunk))
+            return err;
+        done += length;
+        block.input = chunk;
+        block.inputLength = static_cast<std::int32_t>(length);
+        block.final = done == size ? 1 : 0;
+        if (!DeflateBlock(context, block, crc, level) || block.output.empty())
+            return EIO;
+        if (int err = put(block.output))
+            return err;
+    } while (done < size);
+    return 0;
+}
 
 } // namespace
 
@@ -28,23 +59,82 @@ ZipStreamWriter::~ZipStreamWriter()
     releaseContext();
 }
 
-int ZipStreamWriter::Add(const Entry &entry, const std::uint8_t *data, std::size_t size)
+namespace {
+
+ZipStreamWriter::Reader fromMemory(const std::uint8_t *data, std::size_t size)
 {
-    return Add(entry, size, [data, size](std::uint64_t offset, std::uint8_t *buffer, std::size_t capacity) {
+    return [data, size](std::uint64_t offset, std::uint8_t *buffer, std::size_t capacity) {
         const std::size_t n = std::min<std::uint64_t>(capacity, size - offset);
         if (n > 0)
             std::memcpy(buffer, data + offset, n);
         return static_cast<std::int64_t>(n);
-    });
+    };
+}
+
+} // namespace
+
+int ZipStreamWriter::Add(const Entry &entry, const std::uint8_t *data, std::size_t size)
+{
+    return add(entry, size, fromMemory(data, size), nullptr);
+}
+
+int ZipStreamWriter::Add(const Entry &entry, const std::uint8_t *data, std::size_t size, const Deflated &ready)
+{
+    const bool fits = ready.level == m_level && ready.size == size;
+    return add(entry, size, fromMemory(data, size), fits ? &ready : nullptr);
 }
 
 int ZipStreamWriter::Add(const Entry &entry, std::uint64_t size, const Reader &read)
+{
+    return add(entry, size, read, nullptr);
+}
+
+int ZipStreamWriter::Deflate(int level, const std::uint8_t *data, std::size_t size, Deflated &out)
+{
+    out = Deflated();
+    out.level = std::clamp(level, 0, 9);
+    out.size = size;
+    if (out.level == 0) {
+        out.stored = true;
+        return 0;
+    }
+    constexpr int kTooLarge = -1;
+    std::unique_ptr<DeflateContext, void (*)(DeflateContext *)> context(DeflateInit(), DeflateFree);
+    if (!context)
+        return ENOMEM;
+    try {
+        const int err = deflateChunks(
+            context.get(), out.level, size, out.crc,
+            [data](std::uint64_t done, std::size_t, const std::uint8_t *&chunk) {
+                chunk = data + done;
+                return 0;
+            },
+            [&out, size](const std::vector<std::uint8_t> &block) {
+                // The output only grows: once it is larger, storing pays.
+                if (out.data.size() + block.size() > size)
+                    return kTooLarge;
+                out.data.insert(out.data.end(), block.begin(), block.end());
+                return 0;
+            });
+        if (err == kTooLarge) {
+            out.stored = true;
+            out.data = ByteArray();
+            return 0;
+        }
+        return err;
+    } catch (const std::bad_alloc &) {
+        out.data = ByteArray();
+        return ENOMEM;
+    }
+}
+
+int ZipStreamWriter::add(const Entry &entry, std::uint64_t size, const Reader &read, const Deflated *ready)
 {
     int err = 0;
     try {
         Record record;
         std::uint64_t end = 0;
-        err = writeEntry(entry, size, read, record, end);
+        err = writeEntry(entry, size, read, ready, record, end);
         if (err == 0 && m_syncEntries && ::fdatasync(m_fd) != 0)
             err = errno;
         if (err == 0) {
@@ -63,8 +153,8 @@ int ZipStreamWriter::Add(const Entry &entry, std::uint64_t size, const Reader &r
     return err;
 }
 
-int ZipStreamWriter::writeEntry(const Entry &entry, std::uint64_t size, const Reader &read, Record &record,
-                                std::uint64_t &end)
+int ZipStreamWriter::writeEntry(const Entry &entry, std::uint64_t size, const Reader &read, const Deflated *ready,
+                                Record &record, std::uint64_t &end)
 {
     ZipRecords::EntryHeader &h = record.header;
     h.flags = ZipRecords::NameFlags(entry.name, m_useUtf8);
@@ -87,7 +177,14 @@ int ZipStreamWriter::writeEntry(const Entry &entry, std::uint64_t size, const Re
 
     std::uint32_t crc = 0xFFFFFFFF;
     std::uint64_t compressed = 0;
-    if (m_level > 0) {
+    if (ready && !ready->stored) {
+        if (int err = writeAt(ready->data.data(), ready->data.size(), dataStart))
+            return err;
+        crc = ready->crc;
+        compressed = ready->data.size();
+    } else if (ready) {
+        compressed = size + 1; // stored below
+    } else if (m_level > 0) {
         if (int err = deflate(size, read, dataStart, crc, compressed))
             return err;
     }
@@ -123,30 +220,19 @@ int ZipStreamWriter::deflate(std::uint64_t size, const Reader &read, std::uint64
     m_context = DeflateInit();
     if (!m_context)
         return ENOMEM;
-    const DeflateLevel &tuning = kDeflateLevels[m_level];
-    DeflateBlockDescription block;
-    block.greedy = tuning.greedy ? 1 : 0;
-    block.candidateLimit = tuning.candidateLimit;
-    block.narrowingLength = tuning.narrowingLength;
-    // One block per chunk, the last one final; an empty entry is one empty
-    // final block.
-    std::uint64_t done = 0;
-    do {
-        const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(kDeflateChunk, size - done));
-        if (int err = readChunk(read, done, length))
-            return err;
-        done += length;
-        block.input = m_chunk.data();
-        block.inputLength = static_cast<std::int32_t>(length);
-        block.final = done == size ? 1 : 0;
-        if (!DeflateBlock(m_context, block, crc, m_level) || block.output.empty())
-            return EIO;
-        if (int err = writeAt(block.output.data(), block.output.size(), dataStart + compressed))
-            return err;
-        compressed += block.output.size();
-    } while (done < size);
+    const int err = deflateChunks(
+        m_context, m_level, size, crc,
+        [&](std::uint64_t done, std::size_t length, const std::uint8_t *&chunk) {
+            chunk = m_chunk.data();
+            return readChunk(read, done, length);
+        },
+        [&](const std::vector<std::uint8_t> &block) {
+            const int failed = writeAt(block.data(), block.size(), dataStart + compressed);
+            compressed += block.size();
+            return failed;
+        });
     releaseContext();
-    return 0;
+    return err;
 }
 
 int ZipStreamWriter::store(std::uint64_t size, const Reader &read, std::uint64_t dataStart, std::uint32_t &crc)

@@ -52,6 +52,23 @@ public:
     // The same with the data read in chunks from a source of the given size;
     // it may be asked for the same bytes twice (when deflating did not pay).
     int Add(const Entry &entry, std::uint64_t size, const Reader &read);
+
+    // An entry's data deflated before its Add, on any thread, so that the
+    // Add itself only writes: the bytes Add would write for the same data
+    // at the same level.
+    struct Deflated
+    {
+        ByteArray data;                 // empty where storing pays
+        std::uint32_t crc = 0xFFFFFFFF; // the CRC register after the data
+        std::uint64_t size = 0;         // of the data before deflating
+        int level = -1;
+        bool stored = false; // deflating did not make it smaller
+    };
+    // 0 or errno (ENOMEM).
+    static int Deflate(int level, const std::uint8_t *data, std::size_t size, Deflated &out);
+    // Add with ready deflated from the same data; ready is passed over when
+    // it was made for another size or level.
+    int Add(const Entry &entry, const std::uint8_t *data, std::size_t size, const Deflated &ready);
     // Writes the central directory and the end records after the last entry
     // and cuts the file there; 0 or errno. A failure cuts the file back to
     // the entries, and Finish may be called again.
@@ -77,7 +94,9 @@ private:
     };
 
     // Writes the entry from End() on; end receives where it stops.
-    int writeEntry(const Entry &entry, std::uint64_t size, const Reader &read, Record &record, std::uint64_t &end);
+    int add(const Entry &entry, std::uint64_t size, const Reader &read, const Deflated *ready);
+    int writeEntry(const Entry &entry, std::uint64_t size, const Reader &read, const Deflated *ready, Record &record,
+                   std::uint64_t &end);
     // Deflates the source from dataStart on; compressed receives the bytes written.
     int deflate(std::uint64_t size, const Reader &read, std::uint64_t dataStart, std::uint32_t &crc,
                 std::uint64_t &compressed);
