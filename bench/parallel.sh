@@ -158,31 +158,45 @@ for c in "${cases[@]}"; do
     ;;
   replace)
     echo "== replace over a fresh copy of $corpus"
-    for _ in $(seq "$rounds"); do
+    # The order alternates: a run right after another's deletes and copies
+    # meets another state of the disk.
+    ours() {
       rm -rf "$work/ours" && cp -a "$corpus" "$work/ours" && sync
       clock e_cli "$cli" --folder "$work/ours" --filter "$filter" --subfolders --find Suchwort \
         --replace Fundstelle --yes
+    }
+    floor() {
       rm -rf "$work/floor" && cp -a "$corpus" "$work/floor" && sync
       clock e_floor "$write_floor" "$work/floor" $exts
+    }
+    for r in $(seq "$rounds"); do
+      if [ $((r % 2)) = 1 ]; then ours; floor; else floor; ours; fi
     done
     echo "  velmora-cli: $(tail -1 "$work/e_cli.out")"
     echo "  write_floor: $(cat "$work/e_floor.out")"
+    echo "  rounds: velmora-cli ${times[e_cli]}/ write_floor ${times[e_floor]}"
     rm -rf "$work/ours" "$work/floor"
     row replace velmora-cli e_cli write_floor e_floor
     ;;
   backup)
     echo "== replace with backup against without, fresh copies of $corpus"
     peak=0
-    for _ in $(seq "$rounds"); do
+    with() {
       rm -rf "$work/ours" "$work/sicherung" && cp -a "$corpus" "$work/ours" && mkdir "$work/sicherung" && sync
       clock f_backup /usr/bin/time -f %M -o "$work/peak" "$cli" --folder "$work/ours" --filter "$filter" \
         --subfolders --find Suchwort --replace Fundstelle --yes --backup-folder "$work/sicherung"
       peak=$(awk -v a="$peak" -v b="$(tail -1 "$work/peak")" 'BEGIN { print (b > a) ? b : a }')
+    }
+    without() {
       rm -rf "$work/ours" && cp -a "$corpus" "$work/ours" && sync
       clock f_plain "$cli" --folder "$work/ours" --filter "$filter" --subfolders --find Suchwort \
         --replace Fundstelle --yes
+    }
+    for r in $(seq "$rounds"); do
+      if [ $((r % 2)) = 1 ]; then with; without; else without; with; fi
     done
     echo "  archive: $(du -h "$work"/sicherung/backup-*.zip 2>/dev/null | cut -f1 || true)"
+    echo "  rounds: with ${times[f_backup]}/ without ${times[f_plain]}"
     rm -rf "$work/ours" "$work/sicherung"
     largest=$(find "$corpus" -type f -printf '%s\n' | sort -n | tail -1)
     awk -v p="$peak" -v l="$largest" 'BEGIN { b = 64 + 3 * l / 1048576

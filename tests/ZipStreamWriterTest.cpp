@@ -90,8 +90,9 @@ std::string bothWriters(const std::vector<std::pair<std::string, ByteArray>> &en
         e.modified = zip.FileInfo(static_cast<int>(i))->LastModified;
         const ByteArray &data = entries[i].second;
         ZipStreamWriter::Deflated ready;
-        if (readyLevel >= 0)
+        if (readyLevel >= 0) {
             EXPECT_EQ(ZipStreamWriter::Deflate(readyLevel, data.data(), data.size(), ready), 0);
+        }
         EXPECT_EQ(readyLevel < 0 ? w.Add(e, data.data(), data.size()) : w.Add(e, data.data(), data.size(), ready), 0);
     }
     EXPECT_EQ(w.Finish(), 0);
