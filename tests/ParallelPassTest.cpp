@@ -52,10 +52,10 @@ struct Outcome
     int abort = 0;
 };
 
-Outcome search(const PassSettings &settings, const std::vector<FilePass::Item> &items, int threads, int stopAfter)
+// Runs the pass with a sink that records the rows and sets the stop flag
+// while file stopAfter is reported.
+Outcome run(FilePass &pass, const std::vector<FilePass::Item> &items, int stopAfter)
 {
-    const Threads use(threads);
-    FilePass pass(settings);
     Outcome out;
     Recorder sink;
     sink.stopAfter = stopAfter;
@@ -64,6 +64,13 @@ Outcome search(const PassSettings &settings, const std::vector<FilePass::Item> &
     pass.Run(items, out.abort);
     out.rows = sink.rows;
     return out;
+}
+
+Outcome search(const PassSettings &settings, const std::vector<FilePass::Item> &items, int threads, int stopAfter)
+{
+    const Threads use(threads);
+    FilePass pass(settings);
+    return run(pass, items, stopAfter);
 }
 
 std::vector<FilePass::Item> collect(const QString &folder)
@@ -211,12 +218,7 @@ TEST(ParallelPass, ReplacesWithAThreadAheadGiveWhatOneThreadGives)
                         put(later.path, bytes);
                 }
             });
-            Outcome out;
-            Recorder sink;
-            sink.stopAfter = stopAfter;
-            sink.abort = &out.abort;
-            pass.AddSink(sink);
-            pass.Run(items, out.abort);
+            const Outcome out = run(pass, items, stopAfter);
             EXPECT_EQ(archive.Complete(), QString());
             QStringList contents;
             QDirIterator it(tree, QDir::Files, QDirIterator::Subdirectories);
@@ -225,7 +227,7 @@ TEST(ParallelPass, ReplacesWithAThreadAheadGiveWhatOneThreadGives)
                 contents << path + u("=") + QString::fromLatin1(bytesOf(path).toHex());
             }
             contents.sort();
-            return std::make_tuple(sink.rows, archiveIn(backups.path()), contents, out.abort);
+            return std::make_tuple(out.rows, archiveIn(backups.path()), contents, out.abort);
         };
         const auto one = runOnce(1, 0);
         ASSERT_EQ(runOnce(0, 0), one);

@@ -339,18 +339,26 @@ std::shared_ptr<const PreparedFile> FilePass::prepare(const Item &item, bool def
     if (closer.fd < 0 || st.st_size == 0 || st.st_size > kLargestAhead)
         return nullptr;
     auto file = std::make_shared<PreparedFile>();
-    file->raw.resize(static_cast<qsizetype>(st.st_size));
-    const ssize_t got = PosixFile::ReadFull(closer.fd, file->raw.data(), static_cast<std::size_t>(st.st_size));
-    if (got <= 0)
-        return nullptr;
-    file->raw.resize(got);
-    const QString &replacement = useLineBreaksOf(closer.fd, &file->raw);
-    file->plan = m_search.ReplaceBytes(file->raw, replacement, {}, [this] { return stopRequested(); });
-    if (file->plan.end != ChunkedSearch::End::Done)
+    const QString *replacement = nullptr;
+    if (readAndPlan(closer.fd, st.st_size, file->raw, file->plan, replacement) != 0 || file->raw.isEmpty() ||
+        file->plan.end != ChunkedSearch::End::Done)
         return nullptr;
     if (deflate && file->plan.changed && file->plan.originalComesBack && file->plan.newTextLossless)
         file->deflated = BackupArchive::Deflate(file->raw);
     return file;
+}
+
+int FilePass::readAndPlan(int fd, qint64 size, QByteArray &raw, ChunkedSearch::Replaced &plan,
+                          const QString *&replacement)
+{
+    raw.resize(static_cast<qsizetype>(size));
+    const ssize_t got = PosixFile::ReadFull(fd, raw.data(), static_cast<std::size_t>(raw.size()));
+    if (got < 0)
+        return static_cast<int>(-got);
+    raw.resize(got); // the file shrank since its size was taken: the rest is its content
+    replacement = &useLineBreaksOf(fd, &raw);
+    plan = m_search.ReplaceBytes(raw, *replacement, {}, [this] { return stopRequested(); });
+    return 0;
 }
 
 FileResult FilePass::Process(const Item &item)
@@ -456,17 +464,10 @@ void FilePass::replaceFile(int fd, const struct stat &st, const char *name, File
         replacement = &useLineBreaksOf(fd, &raw);
         plan = m_prepared->plan;
         deflated = m_prepared->deflated;
-    } else {
-        raw.resize(static_cast<qsizetype>(st.st_size));
-        const ssize_t got = PosixFile::ReadFull(fd, raw.data(), static_cast<std::size_t>(raw.size()));
-        if (got < 0) {
-            r.outcome = FileResult::Outcome::Unreadable;
-            r.error = systemWords(static_cast<int>(-got));
-            return;
-        }
-        raw.resize(got); // the file shrank since its size was taken: the rest is its content
-        replacement = &useLineBreaksOf(fd, &raw);
-        plan = m_search.ReplaceBytes(raw, *replacement, {}, [this] { return stopRequested(); });
+    } else if (const int err = readAndPlan(fd, st.st_size, raw, plan, replacement)) {
+        r.outcome = FileResult::Outcome::Unreadable;
+        r.error = systemWords(err);
+        return;
     }
     r.count = plan.count;
     r.encoding = plan.encoding;

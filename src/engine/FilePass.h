@@ -70,7 +70,8 @@ public:
     void Run(const std::vector<Item> &items, int &abortFlag);
 
     // The worker threads of a search pass; 1 does every file on the calling
-    // thread (and a replace without a thread working ahead). 0 (the default) means one per core, at least 8.
+    // thread (and a replace without a thread working ahead). 0 (the default)
+    // means one per core, at least 8.
     static void SetThreads(int threads);
     static int Threads();
 
@@ -92,6 +93,10 @@ private:
     // A replace's work on a file that needs no writing: read, plan and, for
     // a backup, deflate the original. nullptr where that does not pay.
     std::shared_ptr<const PreparedFile> prepare(const Item &item, bool deflate);
+    // Reads a file of the given size whole (what it holds when it shrank)
+    // and plans its replace with the search and new text of its line
+    // breaks: 0, or the read's errno.
+    int readAndPlan(int fd, qint64 size, QByteArray &raw, ChunkedSearch::Replaced &plan, const QString *&replacement);
     void searchFile(int fd, qint64 size, FileResult &r);
     void replaceFile(int fd, const struct stat &st, const char *name, FileResult &r);
     FileResult::Outcome replaceStep(const QString &path, const char *name, mode_t mode, const QByteArray &raw,

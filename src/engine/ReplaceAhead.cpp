@@ -75,17 +75,10 @@ std::shared_ptr<const PreparedFile> ReplaceAhead::Take(std::size_t index)
 {
     std::unique_lock lock(m_mutex);
     m_passAt = index;
-    if (m_next <= index) {
-        // Not begun: the pass does it, this thread goes on after it.
-        m_next = index + 1;
-        while (!m_held.empty()) {
-            m_heldBytes -= bytesOf(m_held.front().second.get());
-            m_held.pop_front();
-        }
-        m_changed.notify_all();
-        return nullptr;
-    }
-    m_changed.wait(lock, [&] { return m_atWork != index; });
+    if (m_next <= index)
+        m_next = index + 1; // not begun: the pass does it, this thread goes on after it
+    else
+        m_changed.wait(lock, [&] { return m_atWork != index; });
     std::shared_ptr<const PreparedFile> file;
     while (!m_held.empty() && m_held.front().first <= index) {
         auto &front = m_held.front();
