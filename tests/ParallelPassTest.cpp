@@ -61,7 +61,11 @@ Outcome run(FilePass &pass, const std::vector<FilePass::Item> &items, int stopAf
     sink.stopAfter = stopAfter;
     sink.abort = &out.abort;
     pass.AddSink(sink);
-    pass.Run(items, out.abort);
+    // Handed on in pieces, as a walk finds them: the workers start on the
+    // first while the others are still to come.
+    for (std::size_t from = 0; from < items.size(); from += 1 + from % 7)
+        pass.Add({items.begin() + from, items.begin() + std::min(items.size(), from + 1 + from % 7)});
+    pass.Run(out.abort);
     out.rows = sink.rows;
     return out;
 }

@@ -7,17 +7,14 @@
 #include "PosixFile.h"
 #include "ReplaceAhead.h"
 #include "SafeFileWriter.h"
+#include "SearchAhead.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <mutex>
 #include <new>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -28,23 +25,7 @@ std::atomic<int> g_threads{0};
 // Larger files are left to the replace itself: their turn is long enough
 // to hide nothing, and they would be in memory twice.
 constexpr qint64 kLargestAhead = 4 << 20;
-// How many files a search reads ahead of the one it reports.
-constexpr std::size_t kAhead = 256;
-// How many items a worker takes at a time.
-constexpr std::size_t kBatch = 8;
-// With one worker per core a switch between threads costs more than a small
-// file: larger batches. With more workers than cores (a cold disk) the file
-// to report next should not wait behind a long batch.
-constexpr std::size_t kBatchPerCore = 32;
 constexpr int kMinWorkers = 8;
-
-// The blocks this thread has had read from a disk so far: what the page
-// cache held costs none.
-long blocksRead()
-{
-    struct rusage usage = {};
-    return ::getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_inblock : 0;
-}
 
 // Gives a read-only file the owner's write permission for the time of its
 // replace and sets the permissions back however that ends. Works relative to
@@ -96,6 +77,8 @@ FilePass::FilePass(const PassSettings &settings, BackupArchive *backup)
       m_breaks(LineBreak::In(settings.find) || LineBreak::In(settings.replacement)), m_backup(backup)
 {}
 
+FilePass::~FilePass() = default;
+
 const QString &FilePass::useLineBreaksOf(int fd, const QByteArray *bytes)
 {
     m_search.SetPattern(m_pattern);
@@ -130,18 +113,53 @@ int FilePass::Threads()
     return set > 0 ? set : std::max(kMinWorkers, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-void FilePass::Run(const std::vector<Item> &items, int &abortFlag)
+void FilePass::Add(std::vector<Item> items)
 {
-    m_abortFlag = &abortFlag;
     // Only a search is free of side effects that would have to happen in
     // order: a replace writes, backs up and runs the hook between read and
     // write, so it stays on this thread.
     const int threads = Threads();
-    if (threads > 1 && items.size() > 1 && m_settings.mode == RunMode::SearchOnly && !m_beforeWrite)
-        runAhead(items, abortFlag, threads);
+    if (!m_adding && threads > 1 && m_settings.mode == RunMode::SearchOnly && !m_beforeWrite) {
+        // One worker per core counts; the others only join once a worker has
+        // waited for the disk, where reads in flight are what counts.
+        const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+        m_ahead = std::make_unique<SearchAhead>(threads, g_threads > 0 ? threads : cores,
+                                                [this](const std::atomic<bool> &stop) -> SearchAhead::Work {
+                                                    auto pass = std::make_shared<FilePass>(m_settings);
+                                                    pass->SetStartFolder(m_startFolder);
+                                                    pass->m_stopAll = &stop;
+                                                    return [pass](const Item &item) -> std::optional<FileResult> {
+                                                        FileResult result = pass->Process(item);
+                                                        if (pass->m_stopped)
+                                                            return std::nullopt;
+                                                        return result;
+                                                    };
+                                                });
+    }
+    m_adding = true;
+    if (m_ahead)
+        m_ahead->Add(std::move(items));
     else
-        runInOrder(items, abortFlag);
+        m_added.insert(m_added.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+}
+
+void FilePass::Run(int &abortFlag)
+{
+    m_abortFlag = &abortFlag;
+    if (m_ahead)
+        runAhead(abortFlag);
+    else
+        runInOrder(m_added, abortFlag);
+    m_ahead.reset();
+    m_added.clear();
+    m_adding = false;
     m_abortFlag = nullptr;
+}
+
+void FilePass::Run(std::vector<Item> items, int &abortFlag)
+{
+    Add(std::move(items));
+    Run(abortFlag);
 }
 
 void FilePass::report(const FileResult &result, int position)
@@ -185,122 +203,27 @@ void FilePass::runInOrder(const std::vector<Item> &items, int &abortFlag)
     }
 }
 
-void FilePass::runAhead(const std::vector<Item> &items, int &abortFlag, int threads)
+void FilePass::runAhead(int &abortFlag)
 {
-    // Workers take the items in list order, a few at a time, and may run up
-    // to kAhead items ahead of the one reported; each has a pass of its own
-    // (pattern, open folder), and only this thread touches the sinks and the
-    // stop flag, so results, figures and the stop are those of a pass in
-    // order. Items change hands in batches: with many small files a thread
-    // switch per file would cost more than the file.
-    struct Slot
-    {
-        FileResult result;
-        bool done = false;
-    };
-    const std::size_t total = items.size();
-    std::vector<Slot> ring(kAhead); // item i in slot i % kAhead
-    std::mutex mutex;
-    std::condition_variable finished, room;
-    std::size_t taken = 0;    // the next item a worker takes
-    std::size_t reported = 0; // the items before it are off the slots
-    std::atomic<bool> stopAll{false};
-    // One worker per core counts; the others only join once a worker has
-    // waited for the disk, where reads in flight are what counts. With
-    // the files in memory they would only take turns on the same cores.
-    const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-    std::atomic<int> allowed{g_threads > 0 ? threads : std::min(threads, cores)};
-    const auto batchFrom = [&](std::size_t first) {
-        return std::min(allowed < threads ? kBatchPerCore : kBatch, total - first);
-    };
-    const auto work = [&](int index) {
-        FilePass pass(m_settings);
-        pass.SetStartFolder(m_startFolder);
-        pass.m_stopAll = &stopAll;
-        std::vector<Slot> batch;
-        long diskReads = blocksRead();
-        std::unique_lock lock(mutex);
-        for (;;) {
-            const auto go = [&] {
-                return stopAll || taken >= total || (index < allowed && taken + batchFrom(taken) <= reported + kAhead);
-            };
-            // The timeout only guards against a wake-up that was missed.
-            while (!go())
-                room.wait_for(lock, std::chrono::milliseconds(50));
-            if (stopAll || taken >= total)
-                return;
-            const std::size_t first = taken, count = batchFrom(first);
-            taken += count;
-            lock.unlock();
-            batch.assign(count, Slot());
-            for (std::size_t k = 0; k < count && !stopAll; ++k) {
-                if (!items[first + k].skip)
-                    batch[k].result = pass.Process(items[first + k]);
-                batch[k].done = !pass.m_stopped;
-                // Every few files, not only after the batch: a cold disk
-                // wants the other workers at once.
-                if (k % 8 == 0 && allowed < threads && blocksRead() != diskReads) {
-                    const std::lock_guard grow(mutex);
-                    allowed = threads;
-                    room.notify_all();
-                }
-            }
-            lock.lock();
-            for (std::size_t k = 0; k < count; ++k)
-                if (batch[k].done)
-                    ring[(first + k) % kAhead] = std::move(batch[k]);
-            // Only the item to report next is waited for.
-            if (reported >= first && reported < first + count)
-                finished.notify_one();
-        }
-    };
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back(work, t);
-
+    SearchAhead &ahead = *m_ahead;
+    ahead.Close();
+    const std::size_t total = ahead.Count();
     std::vector<FileResult> ready;
     std::size_t next = 0;
-    bool stopped = false;
-    while (next < total && !stopped) {
-        ready.clear();
-        {
-            std::unique_lock lock(mutex);
-            // The stop button must work while a large file is read or counted.
-            while (!ring[next % kAhead].done && abortFlag <= 0) {
-                if (finished.wait_for(lock, std::chrono::milliseconds(50)) == std::cv_status::timeout &&
-                    m_whileWorking) {
-                    lock.unlock();
-                    m_whileWorking();
-                    lock.lock();
-                }
-            }
-            // Everything finished from here on is taken at once.
-            for (std::size_t i = next; i < total && ring[i % kAhead].done; ++i) {
-                ready.push_back(std::move(ring[i % kAhead].result));
-                ring[i % kAhead] = Slot();
-            }
-            reported += ready.size();
-            room.notify_all();
-        }
+    while (next < total) {
+        ahead.TakeReady(ready, abortFlag, m_whileWorking);
         std::size_t k = 0;
         // The stop flag is looked at before each item, as in a pass in order.
         for (; k < ready.size() && abortFlag <= 0; ++k)
-            if (!items[next + k].skip)
-                report(ready[k], items[next + k].position);
+            if (!ahead.At(next + k).skip)
+                report(ready[k], ahead.At(next + k).position);
         next += k;
         if (k < ready.size() || (ready.empty() && abortFlag > 0)) {
-            const int position = items[next].position;
+            const int position = ahead.At(next).position;
             abortFlag = position == 0 ? 1 : position;
-            stopped = true;
+            break;
         }
     }
-    {
-        const std::lock_guard lock(mutex);
-        stopAll = true;
-    }
-    room.notify_all();
-    for (std::thread &w : workers)
-        w.join();
 }
 
 bool FilePass::stopRequested()

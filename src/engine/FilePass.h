@@ -24,6 +24,7 @@
 
 class BackupArchive;
 struct PreparedFile;
+class SearchAhead;
 
 class FilePass
 {
@@ -44,6 +45,7 @@ public:
     // backup, when given, receives the original of every file before it is
     // replaced; a file whose original it refuses is not written.
     FilePass(const PassSettings &settings, BackupArchive *backup = nullptr);
+    ~FilePass();
 
     void AddSink(ResultSink &sink) { m_sinks.push_back(&sink); }
     // Files below folder are opened from it without following any link on
@@ -57,17 +59,23 @@ public:
     // stop flag is looked at: where a window lets the stop button be pressed.
     void SetWhileWorking(std::function<void()> hook) { m_whileWorking = std::move(hook); }
 
-    // Takes up the items in order. The stop flag is polled before each item
-    // (a sink may set it meanwhile) and after each piece of a large file's
-    // text; when it is set, it becomes the position of that item (at least 1)
-    // and the walk ends. A file stopped inside is left as it was and not
-    // reported. A search (no replace, no hooks) reads and counts the files
-    // ahead on worker threads, several reads in flight, and still reports
-    // every file here, in order, with the same results and the same stop.
-    // A replace does every file here, while another thread reads, plans and
-    // deflates the next few files for it: what it made counts only for a
-    // file that still holds what it read.
-    void Run(const std::vector<Item> &items, int &abortFlag);
+    // Hands the pass the next items of its list (its start folder and hooks
+    // are set before the first). A search starts reading and counting them at once, on worker
+    // threads, while the caller goes on listing.
+    void Add(std::vector<Item> items);
+    // Takes up the items added, in order. The stop flag is polled before
+    // each item (a sink may set it meanwhile) and after each piece of a
+    // large file's text; when it is set, it becomes the position of that
+    // item (at least 1) and the walk ends. A file stopped inside is left as
+    // it was and not reported. A search (no replace, no hooks) reads and
+    // counts the files ahead on worker threads, several reads in flight, and
+    // still reports every file here, in order, with the same results and the
+    // same stop. A replace does every file here, while another thread reads,
+    // plans and deflates the next few files for it: what it made counts only
+    // for a file that still holds what it read.
+    void Run(int &abortFlag);
+    // Add(items), then Run(abortFlag).
+    void Run(std::vector<Item> items, int &abortFlag);
 
     // The worker threads of a search pass; 1 does every file on the calling
     // thread (and a replace without a thread working ahead). 0 (the default)
@@ -105,7 +113,7 @@ private:
     // Whether the stop flag was set while a file was worked on.
     bool stopRequested();
     void runInOrder(const std::vector<Item> &items, int &abortFlag);
-    void runAhead(const std::vector<Item> &items, int &abortFlag, int threads);
+    void runAhead(int &abortFlag);
     void report(const FileResult &result, int position);
     // Takes the search and the new text in the form of the file's first line
     // break (from its bytes, or its open file when bytes is null) and gives
@@ -131,6 +139,9 @@ private:
     std::function<void(const QString &)> m_beforeWrite;
     std::function<void()> m_whileWorking;
     std::shared_ptr<const PreparedFile> m_prepared; // the work done ahead on the file at work
+    bool m_adding = false;                          // items were added since the last Run
+    std::vector<Item> m_added;                      // for a pass on this thread
+    std::unique_ptr<SearchAhead> m_ahead;           // for a search on workers
     const int *m_abortFlag = nullptr;               // during Run
     const std::atomic<bool> *m_stopAll = nullptr;   // a worker's: set when the pass stops
     bool m_stopped = false;                         // the last file was stopped inside

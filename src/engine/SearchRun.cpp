@@ -319,9 +319,26 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
     m_view.SetBusyCursor(true);
     m_view.ProcessEvents();
     m_view.ShowPreparing(true);
+    FilePass pass(passSettings(CaseSensitive, Index), m_backup.Archive());
+    pass.SetStartFolder(m_options.txtStartFolder);
     std::vector<FileCollector::Found> files;
-    int nextIndex = 0;
-    FileCollector collector(AbortFlag, [this] {
+    int nextIndex = 0, handed = 0;
+    // The pass gets what the walk has found at every folder: a search reads
+    // and counts the files while the walk goes on.
+    const auto handOn = [&] {
+        std::vector<FilePass::Item> items;
+        items.reserve(files.size());
+        for (FileCollector::Found &f : files) {
+            const bool skip =
+                f.path.startsWith(FileCollector::Marker) || f.path.contains(QLatin1String("$RECYCLE.BIN"));
+            items.push_back({std::move(f.path), handed++, skip, f.device, f.inode, f.plainFile});
+        }
+        files.clear();
+        if (!items.empty())
+            pass.Add(std::move(items));
+    };
+    FileCollector collector(AbortFlag, [&] {
+        handOn();
         m_view.ProcessEvents();
         pollStopSignals();
     });
@@ -329,6 +346,7 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
     if (m_options.chkBackup == 1)
         collector.ExcludeFolder(BackupFolder);
     collector.CollectFiles(m_options.txtStartFolder, filter, files, m_options.chkUnterordner == 1, nextIndex);
+    handOn();
     FileTotal = nextIndex;
     for (const FileCollector::Refusal &refused : collector.Refusals()) {
         if (refused.folder)
@@ -338,15 +356,7 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
     }
     m_view.ShowPreparing(false);
 
-    std::vector<FilePass::Item> items;
-    items.reserve(static_cast<std::size_t>(FileTotal));
-    for (int i = 0; i < FileTotal; ++i) {
-        const FileCollector::Found &f = files[static_cast<std::size_t>(i)];
-        items.push_back({f.path, i,
-                         f.path.startsWith(FileCollector::Marker) || f.path.contains(QLatin1String("$RECYCLE.BIN")),
-                         f.device, f.inode, f.plainFile});
-    }
-    runPass(items, CaseSensitive, Index, true);
+    runPass(pass, Index, true);
     m_view.SetListCheckboxes(true);
     m_view.SetListRedraw(true);
     m_backup.Complete();
@@ -366,17 +376,23 @@ void SearchRun::ersetze_nur_selektierte(int CaseSensitive, RunMode Index)
         if (r && l.ItemChecked(row))
             items.push_back({r->path, row});
     }
-    runPass(items, CaseSensitive, Index, false);
+    FilePass pass(passSettings(CaseSensitive, Index), m_backup.Archive());
+    pass.SetStartFolder(m_options.txtStartFolder);
+    pass.Add(std::move(items));
+    runPass(pass, Index, false);
     m_view.SetListRedraw(true);
     m_backup.Complete();
 }
 
-void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows)
+PassSettings SearchRun::passSettings(int CaseSensitive, RunMode Index) const
 {
     PassSettings settings = PassSettings::From(m_options, Index);
     settings.compare = CaseSensitive == 0 ? CompareMode::Text : CompareMode::Binary;
-    FilePass pass(settings, m_backup.Archive());
-    pass.SetStartFolder(m_options.txtStartFolder);
+    return settings;
+}
+
+void SearchRun::runPass(FilePass &pass, RunMode Index, bool addRows)
+{
     ResultListSink rows(list(), m_rows, m_dialogs.Locale());
     PassStatistics statistics;
     // A ticked row whose file is gone is news to the user who ticked it.
@@ -393,7 +409,7 @@ void SearchRun::runPass(const std::vector<FilePass::Item> &items, int CaseSensit
     pass.AddSink(progress);
     // The stop button works inside a large file too.
     pass.SetWhileWorking([this] { m_view.ProcessEvents(); });
-    pass.Run(items, AbortFlag);
+    pass.Run(AbortFlag);
     FilesSearched = statistics.FilesSearched;
     FilesWithFinds = statistics.FilesWithFinds;
     TotalFinds = statistics.TotalFinds;

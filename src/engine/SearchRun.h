@@ -99,8 +99,9 @@ private:
     // What both kinds of pass do first: zero the figures and, for a replace
     // with backup, make sure the archive can be written. False when it cannot.
     bool beginPass(RunMode Index);
-    // The pass over items shared by both kinds of pass.
-    void runPass(const std::vector<FilePass::Item> &items, int CaseSensitive, RunMode Index, bool addRows);
+    PassSettings passSettings(int CaseSensitive, RunMode Index) const;
+    // The pass over the items added to it, shared by both kinds of pass.
+    void runPass(FilePass &pass, RunMode Index, bool addRows);
     void reportNotWritten();
     void reportUnreadable();
     // The backup folder a run uses: the desktop when none is set or it is gone.
