@@ -6,6 +6,7 @@
 #include "TestSupport.h"
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -55,6 +56,32 @@ TEST_F(Collect, DepthFirstSortedIgnoringCaseWithMarkers)
     QStringList named = collect(u("*.ini;*.inä"), false);
     named.removeIf([](const QString &n) { return n.startsWith(u(">>")); });
     EXPECT_EQ(named, QStringList({u("e.\u0131ni"), u("g.In\u00E4"), u("h.INI")}));
+}
+
+TEST(CollectOrder, NamesOfAsciiAndOtherLettersSortAsTheirTextIgnoringCase)
+{
+    // Signs that fall between the upper and the lower case letters, names
+    // equal but for case, and letters beyond ASCII that fold to ASCII ones
+    // (the Kelvin sign to "k", the long s to "s").
+    const QStringList names = {u("a_b"), u("A[c"), u("aB"), u("ab"), u("AB"), u("Ab"), u("a"),
+                               u("A"),   u("ä"),   u("Ka"), u("ka"), u("Kb"), u("ſa"), u("sb"),
+                               u("S"),   u("a~"),  u("a`"), u("Z"),  u("z0"), u("Ä")};
+    QTemporaryDir dir;
+    for (const QString &n : names)
+        put(dir.filePath(n), QByteArray());
+    QStringList expected = names;
+    std::sort(expected.begin(), expected.end(), [](const QString &a, const QString &b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    int stop = 0, next = 0;
+    FileCollector c(stop, {});
+    std::vector<FileCollector::Found> found;
+    c.CollectFiles(dir.path(), u("*"), found, false, next);
+    QStringList collected;
+    for (const FileCollector::Found &f : found)
+        collected << f.path.mid(dir.path().size() + 1);
+    EXPECT_EQ(collected, expected);
 }
 
 TEST_F(Collect, StopsWhenAbortFlagIsOne)

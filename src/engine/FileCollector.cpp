@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,10 +19,17 @@ namespace {
 struct Entry
 {
     QString name;
-    QByteArray native;
+    std::size_t native; // where its bytes start in the folder's names, ended by a 0
+    std::size_t size;
     ino_t inode;
     unsigned char type;
+    bool ascii; // its name is ASCII only
 };
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 
 // Errors that mean the entry is not there to be read: it vanished, it is a
 // link in the way, or a link leading nowhere.
@@ -30,11 +39,12 @@ bool gone(int error)
 }
 
 // The folder's entries without "." and ".." that keep(name, type) wants,
-// sorted by name ignoring case; 0 or errno (the entries listed before a
-// failure are kept). Read straight from the folder's descriptor (fd is
-// fresh, so its listing starts at the first entry), and the names of the
-// entries not wanted are never decoded nor sorted.
-template <class Keep> int listFolder(int fd, const Keep &keep, std::vector<Entry> &out)
+// sorted by name ignoring case, their names as bytes one after the other in
+// names; 0 or errno (the entries listed before a failure are kept). Read
+// straight from the folder's descriptor (fd is fresh, so its listing starts
+// at the first entry), and the names of the entries not wanted are never
+// decoded nor sorted.
+template <class Keep> int listFolder(int fd, const Keep &keep, std::vector<Entry> &out, std::string &names)
 {
     alignas(8) char buffer[32768];
     int err = 0;
@@ -52,11 +62,27 @@ template <class Keep> int listFolder(int fd, const Keep &keep, std::vector<Entry
             const char *n = d->d_name;
             if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
                 continue;
-            if (keep(n, d->d_type))
-                out.push_back({NativePath::Decode(n), QByteArray(n), d->d_ino, d->d_type});
+            if (keep(n, d->d_type)) {
+                const std::size_t size = std::strlen(n);
+                const bool ascii =
+                    std::all_of(n, n + size, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+                out.push_back({NativePath::Decode(n), names.size(), size, d->d_ino, d->d_type, ascii});
+                names.append(n, size + 1);
+            }
         }
     }
-    std::sort(out.begin(), out.end(), [](const Entry &a, const Entry &b) {
+    std::sort(out.begin(), out.end(), [&names](const Entry &a, const Entry &b) {
+        if (a.ascii && b.ascii) {
+            // Two ASCII names compare as their bytes in lower case, then as
+            // their bytes: what the general comparison gives, many times
+            // faster in a folder of many files.
+            const char *x = names.data() + a.native, *y = names.data() + b.native;
+            const auto unequal =
+                std::mismatch(x, x + std::min(a.size, b.size), y, [](char p, char q) { return lower(p) == lower(q); });
+            if (unequal.first != x + std::min(a.size, b.size))
+                return lower(*unequal.first) < lower(*unequal.second);
+            return a.size != b.size ? a.size < b.size : std::memcmp(x, y, a.size) < 0;
+        }
         const int c = a.name.compare(b.name, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a.name < b.name;
     });
@@ -117,7 +143,7 @@ bool FileCollector::matches(const QByteArray &native) const
 int FileCollector::CollectFiles(QString Folder, const QString &Filter, std::vector<Found> &Files, bool Recurse,
                                 int &NextIndex)
 {
-    m_seen.clear();
+    m_seen.Clear();
     m_refusals.clear();
     m_patterns.clear();
     for (const QString &part : Filter.split(QLatin1Char(';')))
@@ -142,6 +168,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
     struct stat self;
     const bool selfKnown = ::fstat(fd, &self) == 0;
     std::vector<Entry> entries;
+    std::string names;
     // Folders and entries of unknown type are looked at; files only when
     // their names match.
     const auto wanted = [&](const char *name, unsigned char type) {
@@ -149,7 +176,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
             return true;
         return (type == DT_REG || type == DT_LNK) && matches(QByteArray::fromRawData(name, qstrlen(name)));
     };
-    if (const int err = listFolder(fd, wanted, entries))
+    if (const int err = listFolder(fd, wanted, entries, names))
         m_refusals.push_back({withoutSeparator(folder), err, true});
 
     // A regular file's entry names its inode, which saves a status call per
@@ -160,13 +187,15 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
     for (const Entry &e : entries) {
         if (m_abortFlag == 1)
             break;
+        const char *native = names.data() + e.native;
+        const QByteArray bytes = QByteArray::fromRawData(native, static_cast<qsizetype>(e.size));
         struct stat st;
         unsigned char type = e.type;
         bool haveStatus = false;
         if (type == DT_UNKNOWN) {
-            if (::fstatat(fd, e.native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (::fstatat(fd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 const int err = errno;
-                if (!gone(err) && (recurse || matches(e.native)))
+                if (!gone(err) && (recurse || matches(bytes)))
                     m_refusals.push_back({folder + e.name, err, false});
                 continue;
             }
@@ -180,7 +209,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
                 ++added;
                 continue;
             }
-            const int sub = BeneathOpener::OpenFolderIn(fd, e.native.constData());
+            const int sub = BeneathOpener::OpenFolderIn(fd, native);
             if (sub < 0) {
                 if (!gone(-sub))
                     m_refusals.push_back({folder + e.name, -sub, true});
@@ -195,13 +224,13 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
             added += walk(sub, folder + e.name + QLatin1Char('/'), files, recurse, nextIndex);
             continue;
         }
-        if ((type != DT_REG && type != DT_LNK) || (e.type == DT_UNKNOWN && !matches(e.native)))
+        if ((type != DT_REG && type != DT_LNK) || (e.type == DT_UNKNOWN && !matches(bytes)))
             continue; // an entry of known type was matched when listed
 
         if (type == DT_LNK) {
             // A link counts only when it leads to a regular file: a link to a
             // folder could lead in a circle or out of the start folder.
-            if (::fstatat(fd, e.native.constData(), &st, 0) != 0) {
+            if (::fstatat(fd, native, &st, 0) != 0) {
                 const int err = errno;
                 if (!gone(err))
                     m_refusals.push_back({folder + e.name, err, false});
@@ -211,7 +240,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
                 continue;
             haveStatus = true;
         } else if (!haveStatus && !(inodeTrusted && selfKnown)) {
-            if (::fstatat(fd, e.native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (::fstatat(fd, native, &st, AT_SYMLINK_NOFOLLOW) != 0) {
                 const int err = errno;
                 if (!gone(err))
                     m_refusals.push_back({folder + e.name, err, false});
@@ -226,7 +255,7 @@ int FileCollector::walk(int fd, const QString &folder, std::vector<Found> &files
             }
         }
         const Identity id = haveStatus ? Identity{st.st_dev, st.st_ino} : Identity{self.st_dev, e.inode};
-        if (!m_seen.insert(id).second)
+        if (!m_seen.Insert(id.device, id.inode))
             continue; // another path to a file already collected
         store(files, nextIndex, {folder + e.name, id.device, id.inode, type == DT_REG});
         ++added;

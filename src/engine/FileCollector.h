@@ -2,12 +2,12 @@
 // whose name matches the filter, optionally in all subfolders.
 #pragma once
 
+#include "FileIdentitySet.h"
 #include "WildcardPattern.h"
 
 #include <QString>
 #include <functional>
 #include <sys/types.h>
-#include <unordered_set>
 #include <vector>
 
 class FileCollector
@@ -63,14 +63,6 @@ private:
         ino_t inode;
         bool operator==(const Identity &o) const { return device == o.device && inode == o.inode; }
     };
-    struct IdentityHash
-    {
-        std::size_t operator()(const Identity &id) const
-        {
-            return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) * 31u +
-                                                   static_cast<unsigned long long>(id.device));
-        }
-    };
     // The folder fd (closed here) and what lies below it.
     int walk(int fd, const QString &folder, std::vector<Found> &files, bool recurse, int &nextIndex);
     bool matches(const QByteArray &native) const;
@@ -79,7 +71,7 @@ private:
     std::function<void()> m_yield;
     bool m_excludes = false;
     Identity m_excluded{};
-    std::unordered_set<Identity, IdentityHash> m_seen;
+    FileIdentitySet m_seen;
     std::vector<Refusal> m_refusals;
     std::vector<WildcardPattern> m_patterns;
 };

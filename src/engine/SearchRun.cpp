@@ -329,8 +329,9 @@ void SearchRun::ProcessAllFiles(int CaseSensitive, RunMode Index)
         std::vector<FilePass::Item> items;
         items.reserve(files.size());
         for (FileCollector::Found &f : files) {
-            const bool skip =
-                f.path.startsWith(FileCollector::Marker) || f.path.contains(QLatin1String("$RECYCLE.BIN"));
+            // A quick look for the '$' first: the whole name is rare.
+            const bool skip = f.path.startsWith(FileCollector::Marker) ||
+                              (f.path.contains(QLatin1Char('$')) && f.path.contains(QLatin1String("$RECYCLE.BIN")));
             items.push_back({std::move(f.path), handed++, skip, f.device, f.inode, f.plainFile});
         }
         files.clear();
