@@ -127,11 +127,14 @@ int BeneathOpener::SetStart(const std::string &folder)
     return m_startError;
 }
 
-int BeneathOpener::Enter(const std::string &given)
+int BeneathOpener::Enter(std::string_view given)
 {
-    const std::string folder = withoutTrailingSeparators(given);
-    if (m_folderFd >= 0 && folder == m_folder)
+    while (given.size() > 1 && given.back() == '/')
+        given.remove_suffix(1);
+    // A pass enters the same folder for file after file: no copy for that.
+    if (m_folderFd >= 0 && given == m_folder)
         return 0;
+    const std::string folder(given);
     closeFolder();
     int fd;
     const bool below = !m_start.empty() && folder.compare(0, m_start.size(), m_start) == 0 &&

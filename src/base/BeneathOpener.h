@@ -5,6 +5,7 @@
 #include "PosixFile.h"
 
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 class BeneathOpener
@@ -24,7 +25,7 @@ public:
     // folder is opened from it without following any link (ELOOP or ENOTDIR
     // when one is in the way); any other folder is opened as given. The
     // current folder stays open, so the files of one folder cost one open.
-    int Enter(const std::string &folder);
+    int Enter(std::string_view folder);
     // Counts the folders opened: a change means another current folder.
     unsigned long long FoldersOpened() const { return m_opened; }
     // The current folder's descriptor, or -1.

@@ -245,7 +245,8 @@ int FilePass::openItem(const Item &item, QByteArray &native, const char *&name, 
 {
     native = NativePath::Encode(item.path);
     const qsizetype slash = native.lastIndexOf('/');
-    const std::string folder = slash < 0 ? std::string(".") : native.left(std::max<qsizetype>(slash, 1)).toStdString();
+    const std::string_view folder =
+        slash < 0 ? std::string_view(".") : std::string_view(native.constData(), std::max<qsizetype>(slash, 1));
     name = native.constData() + slash + 1;
     const int err = m_folders.Enter(folder);
     return err != 0 ? -err : m_folders.OpenFile(name, !item.plainFile, st, more);

@@ -122,7 +122,9 @@ void SearchAhead::work(int index)
             if (k % 8 == 0 && m_allowed < m_threads && blocksRead() != diskReads) {
                 const std::lock_guard grow(m_mutex);
                 m_allowed = m_threads;
+                // Batches get smaller: one may be there for a worker waiting.
                 m_grown.notify_all();
+                m_room.notify_all();
             }
         }
         lock.lock();
