@@ -66,7 +66,8 @@ template <class Keep> int listFolder(int fd, const Keep &keep, std::vector<Entry
                 const std::size_t size = std::strlen(n);
                 const bool ascii =
                     std::all_of(n, n + size, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-                out.push_back({NativePath::Decode(n), names.size(), size, d->d_ino, d->d_type, ascii});
+                out.push_back({NativePath::Decode(n, static_cast<qsizetype>(size)), names.size(), size, d->d_ino,
+                               d->d_type, ascii});
                 names.append(n, size + 1);
             }
         }

@@ -79,7 +79,7 @@ public:
 
     // The worker threads of a search pass; 1 does every file on the calling
     // thread (and a replace without a thread working ahead). 0 (the default)
-    // means one per core, at least 8.
+    // means one per core, at least 16.
     static void SetThreads(int threads);
     static int Threads();
 
