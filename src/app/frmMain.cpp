@@ -88,6 +88,9 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent), m_host(*this), m_run(m_host
 frmMain::~frmMain()
 {
     saveSettings();
+    // The tree's model asks the icon provider on a thread of its own until
+    // it is gone; as a child it would go after the provider.
+    delete m_folders;
 }
 
 QString frmMain::WindowCaption()
@@ -133,6 +136,7 @@ void frmMain::buildFolderPickers(QBoxLayout &top)
             drvFolder->addItem(v.rootPath());
     dirFolder = new QTreeView(Frame1);
     m_folders = new QFileSystemModel(this);
+    m_folders->setIconProvider(&m_folderIcons);
     m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
     m_folders->setRootPath(QStringLiteral("/"));
     dirFolder->setModel(m_folders);

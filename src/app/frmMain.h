@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ElidedLabel.h"
+#include "FolderIconProvider.h"
 #include "ICustomDraw.h"
 #include "SearchRun.h"
 #include "WidgetSettingsControl.h"
@@ -124,6 +125,7 @@ private:
 
     WindowRunHost m_host;
     SearchRun m_run;
+    FolderIconProvider m_folderIcons; // outlives m_folders (see the destructor)
     QFileSystemModel *m_folders;
     std::vector<std::unique_ptr<WidgetSettingsControl>> m_settings;
     RestoreRun *m_restore = nullptr; // while a restore runs

@@ -126,23 +126,26 @@ void FilePass::Add(std::vector<Item> items)
         // waited for the disk, where reads in flight are what counts.
         const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
         m_ahead = std::make_unique<SearchAhead>(threads, g_threads > 0 ? threads : cores,
-                                                [this](const std::atomic<bool> &stop) -> SearchAhead::Work {
-                                                    auto pass = std::make_shared<FilePass>(m_settings);
-                                                    pass->SetStartFolder(m_startFolder);
-                                                    pass->m_stopAll = &stop;
-                                                    return [pass](const Item &item) -> std::optional<FileResult> {
-                                                        FileResult result = pass->Process(item);
-                                                        if (pass->m_stopped)
-                                                            return std::nullopt;
-                                                        return result;
-                                                    };
-                                                });
+                                                [this](const std::atomic<bool> &stop) { return worker(stop); });
     }
     m_adding = true;
     if (m_ahead)
         m_ahead->Add(std::move(items));
     else
         m_added.insert(m_added.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+}
+
+std::function<std::optional<FileResult>(const FilePass::Item &)> FilePass::worker(const std::atomic<bool> &stop) const
+{
+    auto pass = std::make_shared<FilePass>(m_settings);
+    pass->SetStartFolder(m_startFolder);
+    pass->m_stopAll = &stop;
+    return [pass](const Item &item) -> std::optional<FileResult> {
+        FileResult result = pass->Process(item);
+        if (pass->m_stopped)
+            return std::nullopt;
+        return result;
+    };
 }
 
 void FilePass::Run(int &abortFlag)

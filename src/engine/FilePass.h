@@ -114,6 +114,9 @@ private:
     bool stopRequested();
     void runInOrder(const std::vector<Item> &items, int &abortFlag);
     void runAhead(int &abortFlag);
+    // A search worker's work: a pass of its own that gives up inside a file
+    // once stop is set.
+    std::function<std::optional<FileResult>(const Item &)> worker(const std::atomic<bool> &stop) const;
     void report(const FileResult &result, int position);
     // Takes the search and the new text in the form of the file's first line
     // break (from its bytes, or its open file when bytes is null) and gives
