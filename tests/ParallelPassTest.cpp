@@ -8,12 +8,15 @@
 #include "FileCollector.h"
 #include "FilePass.h"
 #include "ReplaceAhead.h"
+#include "SearchAhead.h"
 #include "ZipReader.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <fcntl.h>
+#include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -263,6 +266,53 @@ TEST(ReplaceAhead, ThePassGetsTheItemItWaitsFor)
             EXPECT_EQ(file->raw, QByteArray::number(qulonglong(i)));
         }
     }
+}
+
+// A disk that has been read from once every few looks.
+std::atomic<long> g_looks{0};
+long diskReadEveryFewLooks()
+{
+    return g_looks.fetch_add(1) / 4;
+}
+
+TEST(SearchAhead, MoreWorkersStartOnceTheDiskIsReadAndResultsKeepTheirOrder)
+{
+    std::mutex mutex;
+    std::set<std::thread::id> workers;
+    SearchAhead ahead(
+        6, 1,
+        [&](const std::atomic<bool> &) -> SearchAhead::Work {
+            return [&](const FilePass::Item &item) -> std::optional<FileResult> {
+                {
+                    const std::lock_guard lock(mutex);
+                    workers.insert(std::this_thread::get_id());
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
+                FileResult r;
+                r.count = item.position;
+                return r;
+            };
+        },
+        diskReadEveryFewLooks);
+    const int total = 3000;
+    for (int from = 0; from < total; from += 100) {
+        std::vector<FilePass::Item> items;
+        for (int i = from; i < from + 100; ++i)
+            items.push_back({QString(), i, i % 97 == 0});
+        ahead.Add(std::move(items));
+    }
+    ahead.Close();
+    int abort = 0;
+    std::vector<FileResult> ready;
+    std::vector<qint64> counts;
+    while (counts.size() < std::size_t(total)) {
+        ahead.TakeReady(ready, abort, {});
+        for (const FileResult &r : ready)
+            counts.push_back(r.count);
+    }
+    for (int i = 0; i < total; ++i)
+        ASSERT_EQ(counts[std::size_t(i)], i % 97 == 0 ? 0 : i) << i;
+    EXPECT_GT(workers.size(), 1u);
 }
 
 // A whole run in the window's terms: rows, figures and summary.

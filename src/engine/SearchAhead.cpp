@@ -28,11 +28,13 @@ long blocksRead()
 
 } // namespace
 
-SearchAhead::SearchAhead(int threads, int atOnce, MakeWork make)
-    : m_threads(threads), m_make(std::move(make)), m_allowed(std::min(threads, atOnce))
+SearchAhead::SearchAhead(int threads, int atOnce, MakeWork make, long (*diskReads)())
+    : m_threads(threads), m_make(std::move(make)), m_diskReads(diskReads ? diskReads : blocksRead),
+      m_allowed(std::min(threads, atOnce))
 {
-    for (int t = 0; t < threads; ++t)
-        m_workers.emplace_back(&SearchAhead::work, this, t);
+    const std::lock_guard lock(m_mutex);
+    for (int t = 0; t < m_allowed; ++t)
+        m_workers.emplace_back(&SearchAhead::work, this);
 }
 
 SearchAhead::~SearchAhead()
@@ -42,7 +44,7 @@ SearchAhead::~SearchAhead()
         m_stop = true;
     }
     m_room.notify_all();
-    m_grown.notify_all();
+    // No worker starts once the stop is set: the list is complete.
     for (std::thread &w : m_workers)
         w.join();
 }
@@ -77,18 +79,18 @@ std::size_t SearchAhead::batchSize() const
     return m_allowed < m_threads ? kBatchPerCore : kBatch;
 }
 
-void SearchAhead::work(int index)
+void SearchAhead::work()
 {
     const Work process = m_make(m_stop);
     std::vector<Slot> batch;
     std::vector<const FilePass::Item *> taken;
-    long diskReads = blocksRead();
+    const long diskReads = m_diskReads();
     std::unique_lock lock(m_mutex);
     for (;;) {
         const auto go = [&] {
             if (m_stop || (m_closed && m_taken >= m_items.size()))
                 return true;
-            if (index >= m_allowed || m_taken >= m_items.size())
+            if (m_taken >= m_items.size())
                 return false;
             const std::size_t count = std::min(batchSize(), m_items.size() - m_taken);
             // While the list grows, a batch is waited for whole.
@@ -98,7 +100,7 @@ void SearchAhead::work(int index)
         };
         // The timeout only guards against a wake-up that was missed.
         while (!go())
-            (index < m_allowed ? m_room : m_grown).wait_for(lock, std::chrono::milliseconds(50));
+            m_room.wait_for(lock, std::chrono::milliseconds(50));
         if (m_stop || m_taken >= m_items.size())
             return;
         const std::size_t first = m_taken, count = std::min(batchSize(), m_items.size() - first);
@@ -119,12 +121,16 @@ void SearchAhead::work(int index)
             batch[k].done = true;
             // Every few files, not only after the batch: a cold disk wants
             // the other workers at once.
-            if (k % 8 == 0 && m_allowed < m_threads && blocksRead() != diskReads) {
+            if (k % 8 == 0 && m_allowed < m_threads && m_diskReads() != diskReads) {
                 const std::lock_guard grow(m_mutex);
-                m_allowed = m_threads;
-                // Batches get smaller: one may be there for a worker waiting.
-                m_grown.notify_all();
-                m_room.notify_all();
+                if (!m_stop && m_allowed < m_threads) {
+                    // The other workers start, and batches get smaller: one
+                    // may be there for a worker waiting.
+                    m_allowed = m_threads;
+                    for (int t = static_cast<int>(m_workers.size()); t < m_threads; ++t)
+                        m_workers.emplace_back(&SearchAhead::work, this);
+                    m_room.notify_all();
+                }
             }
         }
         lock.lock();

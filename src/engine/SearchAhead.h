@@ -30,10 +30,12 @@ public:
     // Makes one worker's work, which gives up inside a file once stop is set.
     using MakeWork = std::function<Work(const std::atomic<bool> &stop)>;
 
-    // Starts `threads` workers, of which only `atOnce` take items until one
-    // of them has waited for the disk: where the files are in memory more
+    // Starts `atOnce` workers, and the others up to `threads` once one of
+    // them has waited for the disk: where the files are in memory more
     // workers than cores only take turns on the same cores.
-    SearchAhead(int threads, int atOnce, MakeWork make);
+    // diskReads gives the blocks the calling thread has had read from a
+    // disk so far (tests give their own).
+    SearchAhead(int threads, int atOnce, MakeWork make, long (*diskReads)() = nullptr);
     // Stops the workers (each after its file at work) and waits for them.
     ~SearchAhead();
     SearchAhead(const SearchAhead &) = delete;
@@ -58,21 +60,21 @@ private:
         FileResult result;
         bool done = false;
     };
-    void work(int index);
+    void work();
     // How many items a worker takes at a time.
     std::size_t batchSize() const;
 
     const int m_threads;
     const MakeWork m_make;
+    long (*const m_diskReads)();
     std::mutex m_mutex;
     std::condition_variable m_finished, m_room;
-    std::condition_variable m_grown;    // for the workers not yet allowed to take items
     std::deque<FilePass::Item> m_items; // references stay valid while it grows
     bool m_closed = false;
     std::size_t m_taken = 0;    // the next item a worker takes
     std::size_t m_reported = 0; // the items before it were taken by TakeReady
     std::deque<Slot> m_results; // the items from m_reported to m_taken
-    std::atomic<int> m_allowed;
+    std::atomic<int> m_allowed; // the workers started
     std::atomic<bool> m_stop{false};
-    std::vector<std::thread> m_workers;
+    std::vector<std::thread> m_workers; // grows under m_mutex until the stop
 };
