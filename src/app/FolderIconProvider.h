@@ -10,7 +10,7 @@
 class FolderIconProvider : public QFileIconProvider
 {
 public:
-    QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
+    using QFileIconProvider::icon;
     QIcon icon(const QFileInfo &info) const override;
     QString type(const QFileInfo &info) const override;
 };

@@ -121,14 +121,13 @@ void FilePass::Add(std::vector<Item> items)
     // order: a replace writes, backs up and runs the hook between read and
     // write, so it stays on this thread.
     const int threads = Threads();
-    if (!m_adding && threads > 1 && m_settings.mode == RunMode::SearchOnly && !m_beforeWrite) {
+    if (!m_ahead && threads > 1 && m_settings.mode == RunMode::SearchOnly && !m_beforeWrite) {
         // One worker per core counts; the others only join once a worker has
         // waited for the disk, where reads in flight are what counts.
         const int cores = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
         m_ahead = std::make_unique<SearchAhead>(threads, g_threads > 0 ? threads : cores,
                                                 [this](const std::atomic<bool> &stop) { return worker(stop); });
     }
-    m_adding = true;
     if (m_ahead)
         m_ahead->Add(std::move(items));
     else
@@ -157,7 +156,6 @@ void FilePass::Run(int &abortFlag)
         runInOrder(m_added, abortFlag);
     m_ahead.reset();
     m_added.clear();
-    m_adding = false;
     m_abortFlag = nullptr;
 }
 

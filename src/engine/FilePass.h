@@ -60,8 +60,8 @@ public:
     void SetWhileWorking(std::function<void()> hook) { m_whileWorking = std::move(hook); }
 
     // Hands the pass the next items of its list (its start folder and hooks
-    // are set before the first). A search starts reading and counting them at once, on worker
-    // threads, while the caller goes on listing.
+    // are set before the first). A search starts reading and counting them
+    // at once, on worker threads, while the caller goes on listing.
     void Add(std::vector<Item> items);
     // Takes up the items added, in order. The stop flag is polled before
     // each item (a sink may set it meanwhile) and after each piece of a
@@ -142,7 +142,6 @@ private:
     std::function<void(const QString &)> m_beforeWrite;
     std::function<void()> m_whileWorking;
     std::shared_ptr<const PreparedFile> m_prepared; // the work done ahead on the file at work
-    bool m_adding = false;                          // items were added since the last Run
     std::vector<Item> m_added;                      // for a pass on this thread
     std::unique_ptr<SearchAhead> m_ahead;           // for a search on workers
     const int *m_abortFlag = nullptr;               // during Run

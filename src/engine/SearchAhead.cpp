@@ -30,10 +30,10 @@ long blocksRead()
 
 SearchAhead::SearchAhead(int threads, int atOnce, MakeWork make, long (*diskReads)())
     : m_threads(threads), m_make(std::move(make)), m_diskReads(diskReads ? diskReads : blocksRead),
-      m_allowed(std::min(threads, atOnce))
+      m_allStarted(atOnce >= threads)
 {
     const std::lock_guard lock(m_mutex);
-    for (int t = 0; t < m_allowed; ++t)
+    for (int t = 0; t < std::min(threads, atOnce); ++t)
         m_workers.emplace_back(&SearchAhead::work, this);
 }
 
@@ -76,7 +76,7 @@ void SearchAhead::Close()
 
 std::size_t SearchAhead::batchSize() const
 {
-    return m_allowed < m_threads ? kBatchPerCore : kBatch;
+    return m_allStarted ? kBatch : kBatchPerCore;
 }
 
 void SearchAhead::work()
@@ -121,12 +121,12 @@ void SearchAhead::work()
             batch[k].done = true;
             // Every few files, not only after the batch: a cold disk wants
             // the other workers at once.
-            if (k % 8 == 0 && m_allowed < m_threads && m_diskReads() != diskReads) {
+            if (k % 8 == 0 && !m_allStarted && m_diskReads() != diskReads) {
                 const std::lock_guard grow(m_mutex);
-                if (!m_stop && m_allowed < m_threads) {
+                if (!m_stop && !m_allStarted) {
                     // The other workers start, and batches get smaller: one
                     // may be there for a worker waiting.
-                    m_allowed = m_threads;
+                    m_allStarted = true;
                     for (int t = static_cast<int>(m_workers.size()); t < m_threads; ++t)
                         m_workers.emplace_back(&SearchAhead::work, this);
                     m_room.notify_all();

@@ -17,9 +17,9 @@
 // Workers take the items a few at a time, each with a work of its own (a
 // pass, with its pattern and open folder), and may run far ahead of the
 // item to report next: nothing can be reported before the list is
-// complete, and then a core should not wait for the reporting. Only the thread that
-// takes the results hands them on: results, figures and the stop stay
-// those of a pass in order. Items change hands in batches: with many small
+// complete, and then a core should not wait for the reporting. Only the
+// thread that takes the results hands them on: results, figures and the
+// stop stay those of a pass in order. Items change hands in batches: with many small
 // files a thread switch per file would cost more than the file.
 class SearchAhead
 {
@@ -71,10 +71,10 @@ private:
     std::condition_variable m_finished, m_room;
     std::deque<FilePass::Item> m_items; // references stay valid while it grows
     bool m_closed = false;
-    std::size_t m_taken = 0;    // the next item a worker takes
-    std::size_t m_reported = 0; // the items before it were taken by TakeReady
-    std::deque<Slot> m_results; // the items from m_reported to m_taken
-    std::atomic<int> m_allowed; // the workers started
+    std::size_t m_taken = 0;        // the next item a worker takes
+    std::size_t m_reported = 0;     // the items before it were taken by TakeReady
+    std::deque<Slot> m_results;     // the items from m_reported to m_taken
+    std::atomic<bool> m_allStarted; // all m_threads workers run
     std::atomic<bool> m_stop{false};
     std::vector<std::thread> m_workers; // grows under m_mutex until the stop
 };
